@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QByteArray>
+#include <QChar>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+// An INI file with the semantics the console's files were written for:
+// sections and keys match case-insensitively, whitespace around keys and
+// values is ignored, a value in matching quotes loses them, the first of two
+// equal sections or keys wins, lines that are not "key=value" are kept as they
+// are. The bytes on disk are Windows-1251.
+//
+// Every successful write is on disk when the call returns: the whole file is
+// written to a temporary file beside it and renamed over it, so a crash or a
+// full disk never leaves half a file. A missing or unreadable file reads as
+// empty (every read returns its default) and is created by the first write.
+// Reads see changes that other programs made to the file in the meantime.
+//
+// Not thread-safe: one thread uses an instance (several instances on the same
+// file are fine).
+class IniFile {
+ public:
+  // "path" need not exist; its folder must exist by the first write.
+  explicit IniFile(QString path);
+
+  const QString& FileName() const { return m_path; }
+
+  // Decimal separator used when writing floats; reading accepts "." and ",".
+  // Defaults to the separator of the system locale.
+  void SetDecimalSeparator(QChar separator) { m_decimalSeparator = separator; }
+  QChar DecimalSeparator() const { return m_decimalSeparator; }
+
+  bool SectionExists(const QString& section) const;
+  bool ValueExists(const QString& section, const QString& key) const;
+  // Keys of a section in file order (first occurrence of each).
+  QStringList ReadSection(const QString& section) const;
+  QStringList ReadSections() const;
+
+  QString ReadString(const QString& section, const QString& key, const QString& defaultValue) const;
+  // Decimal, or hexadecimal after "0x"/"0X"/"$", optional sign; anything
+  // else (including trailing characters and values outside 32 bits) gives the
+  // default.
+  int ReadInteger(const QString& section, const QString& key, int defaultValue) const;
+  // A non-zero integer is true; a text that is not an integer gives the default.
+  bool ReadBool(const QString& section, const QString& key, bool defaultValue) const;
+  // Optional sign, digits with "." or "," as separator, optional exponent;
+  // NaN, infinities and trailing characters give the default.
+  double ReadFloat(const QString& section, const QString& key, double defaultValue) const;
+
+  // Each write returns false (and leaves the file as it was) when the file
+  // cannot be written. Line breaks in a value are replaced by spaces.
+  bool WriteString(const QString& section, const QString& key, const QString& value);
+  bool WriteInteger(const QString& section, const QString& key, int value);
+  bool WriteBool(const QString& section, const QString& key, bool value);  // "1" / "0"
+  // Floats in the general 15-digit form with DecimalSeparator().
+  bool WriteFloat(const QString& section, const QString& key, double value);
+
+  bool DeleteKey(const QString& section, const QString& key);
+  bool EraseSection(const QString& section);
+
+ private:
+  struct Line {
+    QString text;     // the line as read, without its line break
+    QString section;  // for a "[section]" line: its name; empty otherwise
+    QString key;      // for a "key=value" line: the trimmed key; empty otherwise
+    bool isSection = false;
+  };
+
+  void Refresh() const;
+  bool Store(std::vector<Line> lines);
+  const Line* FindKey(const QString& section, const QString& key) const;
+
+  QString m_path;
+  QChar m_decimalSeparator;
+  mutable std::vector<Line> m_lines;
+  mutable QDateTime m_loadedModified;
+  mutable qint64 m_loadedSize = -1;
+  mutable bool m_loaded = false;
+};

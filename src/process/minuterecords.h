@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "process/staterecord.h"
+
+// One record per wall-clock minute, oldest first, each the last state of its
+// minute. The read thread updates it once a cycle; the station link, the TCP
+// query threads and the trend windows count, search, flag and copy records.
+// Every access takes the list's mutex for one short pass; callers get copies,
+// never pointers into the list, so a record dropped by the read thread is
+// never used afterwards.
+class MinuteRecordList {
+ public:
+  // Puts a state into the list: a new record when the list is empty or the
+  // minute field (0-59) of the last record differs from the state's (only the
+  // minute field counts, not the date or hour); before that, the oldest record
+  // is dropped while the list holds more than "limit" records. Otherwise the
+  // last record is overwritten, its saved byte included.
+  // Returns true when a new record was appended.
+  bool Update(const StateRecord& state, int limit);
+
+  std::size_t Count() const;
+  std::size_t UnsavedCount() const;
+  std::optional<MinuteRecord> OldestUnsaved() const;
+  // Sets the saved byte of the oldest record that matches; false if none does.
+  bool SetSavedFirst(const std::function<bool(const MinuteRecord&)>& match);
+  std::vector<MinuteRecord> Snapshot() const;
+  std::optional<MinuteRecord> Last() const;
+  void Clear();
+
+ private:
+  mutable std::mutex m_mutex;  // guards m_records
+  std::deque<MinuteRecord> m_records;
+};
+
+// The minute field (0-59) of a day count.
+int MinuteOf(TDateTime moment);

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include "common/tdatetime.h"
+
+class LogEnvironment;
+
+// Appends lines to the daily event-log files "yyyy_mm_dd.log" in one folder,
+// in Windows-1251 with CR LF. The file is opened and closed for every line.
+// The date is the writing moment's, not the message's. Used by the draining
+// thread only.
+class LogFileWriter {
+ public:
+  // "folder" is created with its parents on the first write if missing.
+  // "environment" supplies the date; it must outlive the writer.
+  LogFileWriter(QString folder, LogEnvironment& environment);
+  virtual ~LogFileWriter() = default;
+
+  const QString& Folder() const { return m_folder; }
+
+  // false when the folder cannot be created or the line cannot be written
+  // completely (full disk, no permission); nothing is retried.
+  bool WriteToLogFile(const QString& line);
+
+  // File name for a day, e.g. "2008_01_17.log".
+  static QString FileNameFor(TDateTime day);
+
+ protected:
+  // Appends bytes to a file, creating it. Tests override it to fail.
+  virtual bool AppendToFile(const QString& path, const QByteArray& bytes);
+
+ private:
+  QString m_folder;
+  LogEnvironment& m_environment;
+};
