@@ -1,1 +1,140 @@
-// placeholder
+#include "common/floattext.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+
+namespace {
+
+// 309 integer digits for the largest double, 1074 fraction digits for the
+// smallest subnormal, plus the point.
+constexpr int kMaxFixedChars = 1400;
+constexpr int kMantissaBits = 53;
+constexpr int kGeneralPrecision = 15;
+constexpr int kSmallestFixedExponent = -4;
+
+// Number of fraction digits in the exact decimal expansion of a finite,
+// non-zero magnitude: a value m * 2^-k with m odd has exactly k of them.
+int ExactFractionDigits(double magnitude) {
+  int binaryExponent = 0;
+  const double fraction = std::frexp(magnitude, &binaryExponent);
+  auto mantissa = static_cast<std::uint64_t>(std::ldexp(fraction, kMantissaBits));
+  int exponent = binaryExponent - kMantissaBits;
+  while ((mantissa & 1U) == 0 && exponent < 0) {
+    mantissa >>= 1U;
+    ++exponent;
+  }
+  return exponent < 0 ? -exponent : 0;
+}
+
+}  // namespace
+
+DecimalDigits ExactDecimalDigits(double value) {
+  DecimalDigits number;
+  number.Negative = std::signbit(value);
+  const double magnitude = std::fabs(value);
+  if (magnitude == 0.0 || !std::isfinite(magnitude)) {
+    return number;
+  }
+  // With as many fraction digits as the binary value has, to_chars prints it
+  // exactly; nothing is rounded here.
+  std::array<char, kMaxFixedChars> buffer{};
+  const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude,
+                                    std::chars_format::fixed, ExactFractionDigits(magnitude));
+  if (result.ec != std::errc()) {
+    return number;
+  }
+  int integerDigits = 0;
+  bool seenPoint = false;
+  for (const char* it = buffer.data(); it != result.ptr; ++it) {
+    if (*it == '.') {
+      seenPoint = true;
+      continue;
+    }
+    number.Digits.push_back(*it);
+    if (!seenPoint) {
+      ++integerDigits;
+    }
+  }
+  const std::size_t firstSignificant = number.Digits.find_first_not_of('0');
+  const std::size_t lastSignificant = number.Digits.find_last_not_of('0');
+  number.Digits = number.Digits.substr(firstSignificant, lastSignificant - firstSignificant + 1);
+  number.PointPosition = integerDigits - static_cast<int>(firstSignificant);
+  return number;
+}
+
+void RoundDecimalDigits(DecimalDigits& number, int count) {
+  if (count < 0) {
+    number.Digits.clear();
+    number.PointPosition = 0;
+    return;
+  }
+  if (static_cast<std::size_t>(count) >= number.Digits.size()) {
+    return;
+  }
+  // The digits are exact, so a first dropped digit of 5 or more means the
+  // dropped part is at least one half: that rounds away from zero.
+  const bool roundUp = number.Digits[static_cast<std::size_t>(count)] >= '5';
+  number.Digits.resize(static_cast<std::size_t>(count));
+  if (roundUp) {
+    while (!number.Digits.empty() && number.Digits.back() == '9') {
+      number.Digits.pop_back();
+    }
+    if (number.Digits.empty()) {
+      number.Digits.push_back('1');
+      ++number.PointPosition;
+    } else {
+      ++number.Digits.back();
+    }
+  }
+  while (!number.Digits.empty() && number.Digits.back() == '0') {
+    number.Digits.pop_back();
+  }
+  if (number.Digits.empty()) {
+    number.PointPosition = 0;
+  }
+}
+
+QString FloatToStrGeneral(double value, QChar decimalSeparator) {
+  if (std::isnan(value)) {
+    return QStringLiteral("NAN");
+  }
+  if (std::isinf(value)) {
+    return value < 0 ? QStringLiteral("-INF") : QStringLiteral("INF");
+  }
+  DecimalDigits number = ExactDecimalDigits(value);
+  RoundDecimalDigits(number, kGeneralPrecision);
+  if (number.Digits.empty()) {
+    return QStringLiteral("0");
+  }
+  const QString digits =
+      QString::fromLatin1(number.Digits.data(), static_cast<qsizetype>(number.Digits.size()));
+  QString text = number.Negative ? QStringLiteral("-") : QString();
+  // Decided on the rounded value, so 9.999999999999999e14 reads "1E15".
+  const int exponent = number.PointPosition - 1;
+  if (exponent >= kSmallestFixedExponent && exponent < kGeneralPrecision) {
+    if (number.PointPosition <= 0) {
+      text += u'0';
+      text += decimalSeparator;
+      text += QString(-number.PointPosition, u'0');
+      text += digits;
+    } else if (number.PointPosition >= digits.size()) {
+      text += digits;
+      text += QString(number.PointPosition - digits.size(), u'0');
+    } else {
+      text += digits.left(number.PointPosition);
+      text += decimalSeparator;
+      text += digits.mid(number.PointPosition);
+    }
+    return text;
+  }
+  text += digits.front();
+  if (digits.size() > 1) {
+    text += decimalSeparator;
+    text += digits.mid(1);
+  }
+  text += u'E';
+  text += QString::number(exponent);
+  return text;
+}

@@ -15,8 +15,8 @@ struct TFormatSettings {
   // Short and long month names, January first.
   QStringList ShortMonthNames = {u"янв"_qs, u"фев"_qs, u"мар"_qs, u"апр"_qs, u"май"_qs, u"июн"_qs,
                                  u"июл"_qs, u"авг"_qs, u"сен"_qs, u"окт"_qs, u"ноя"_qs, u"дек"_qs};
-  QStringList LongMonthNames = {u"Январь"_qs, u"Февраль"_qs, u"Март"_qs,    u"Апрель"_qs,
-                                u"Май"_qs,    u"Июнь"_qs,    u"Июль"_qs,    u"Август"_qs,
+  QStringList LongMonthNames = {u"Январь"_qs,   u"Февраль"_qs, u"Март"_qs,   u"Апрель"_qs,
+                                u"Май"_qs,      u"Июнь"_qs,    u"Июль"_qs,   u"Август"_qs,
                                 u"Сентябрь"_qs, u"Октябрь"_qs, u"Ноябрь"_qs, u"Декабрь"_qs};
   // Short and long day names, Sunday first.
   QStringList ShortDayNames = {u"Вс"_qs, u"Пн"_qs, u"Вт"_qs, u"Ср"_qs, u"Чт"_qs, u"Пт"_qs, u"Сб"_qs};

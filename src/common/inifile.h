@@ -63,20 +63,35 @@ class IniFile {
 
  private:
   struct Line {
-    QString text;     // the line as read, without its line break
-    QString section;  // for a "[section]" line: its name; empty otherwise
-    QString key;      // for a "key=value" line: the trimmed key; empty otherwise
+    QString text;  // the line as read, without its line break
+    QString name;  // "[section]" line: the section; "key=value" line: the key
     bool isSection = false;
+    bool isKey = false;
   };
 
+  // Identity of the file content last read: a rename, a write or a touch
+  // changes one of these.
+  struct FileStamp {
+    bool exists = false;
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+    bool operator==(const FileStamp&) const = default;
+  };
+
+  FileStamp StampOfFile() const;
   void Refresh() const;
-  bool Store(std::vector<Line> lines);
-  const Line* FindKey(const QString& section, const QString& key) const;
+  bool Store(const std::vector<Line>& lines);
+  // Index of the first "[section]" line, or -1.
+  int FindSection(const QString& section) const;
+  // Index of the key's line inside the first such section, or -1.
+  int FindKey(const QString& section, const QString& key) const;
+  bool WriteRaw(const QString& section, const QString& key, const QString& value);
 
   QString m_path;
   QChar m_decimalSeparator;
   mutable std::vector<Line> m_lines;
-  mutable QDateTime m_loadedModified;
-  mutable qint64 m_loadedSize = -1;
+  mutable FileStamp m_stamp;
   mutable bool m_loaded = false;
 };
