@@ -16,9 +16,9 @@ struct TEventFIFO_Rec {
 };
 
 // Flag bits of an event-log message.
-inline constexpr uint32_t kLogFlagShowWindow = 1;      // show in a warning window
+inline constexpr uint32_t kLogFlagShowWindow = 1;       // show in a warning window
 inline constexpr uint32_t kLogFlagRedBackground = 128;  // the window is red instead of navy
-inline constexpr uint32_t kLogFlagOwnWindow = 256;     // with kLogFlagShowWindow: a window of its own
+inline constexpr uint32_t kLogFlagOwnWindow = 256;      // with kLogFlagShowWindow: a window of its own
 
 // A fixed-size ring buffer of messages, oldest out first.
 //

@@ -18,7 +18,10 @@ inline constexpr int kEventFIFOCapacity = 400;
 TEventFIFO& EventFIFO();
 
 // Where the log takes the time of a message and how it beeps. Tests replace
-// it; the default reads the system clocks and beeps on the terminal bell.
+// it. The default reads the system clocks; its beep does nothing, because a
+// console running as a service has no one to hear it and must never block on
+// a terminal (DroppedLogMessageCount keeps the record instead). All methods
+// may be called from any thread at once.
 class LogEnvironment {
  public:
   virtual ~LogEnvironment() = default;
@@ -41,8 +44,11 @@ LogEnvironment& CurrentLogEnvironment();
 // returns false. Any thread; never waits for a disk or a window.
 bool AddLogMessage(const QString& text, uint32_t flags = 0);
 // The same into a given queue.
-bool AddLogMessage(TEventFIFO& fifo, const QString& text, uint32_t flags,
-                   LogEnvironment& environment);
+bool AddLogMessage(TEventFIFO& fifo, const QString& text, uint32_t flags, LogEnvironment& environment);
+
+// How many messages the one-argument AddLogMessage dropped because EventFIFO
+// was full, since the program started. Any thread.
+uint64_t DroppedLogMessageCount();
 
 // Receives the drained messages that ask for a warning window (flag bit 0).
 // The windowed console installs the real windows; headless there are none.
@@ -72,7 +78,8 @@ class TEventLogDrain {
 
   // One timer tick: takes up to kDrainBatch messages, shows those that ask
   // for a window, and writes their lines when saveToFile is set. A failure
-  // with one message loses that message only. Returns how many were taken.
+  // with one message costs that message only, and a window that fails does
+  // not cost it its line. Returns how many were taken.
   int Drain(bool saveToFile);
 
  private:

@@ -28,7 +28,9 @@ class LogFileWriter {
   static QString FileNameFor(TDateTime day);
 
  protected:
-  // Appends bytes to a file, creating it. Tests override it to fail.
+  // Appends bytes to a file, creating it. A write the file system cuts short
+  // is cut back out of the file, so no half line is left to run into the
+  // next one. Tests override it to fail.
   virtual bool AppendToFile(const QString& path, const QByteArray& bytes);
 
  private:
