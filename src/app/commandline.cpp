@@ -1,1 +1,42 @@
-// placeholder
+#include "app/commandline.h"
+
+CommandLine ParseCommandLine(const QStringList& arguments) {
+  CommandLine line;
+  for (qsizetype i = 0; i < arguments.size(); ++i) {
+    const QString& argument = arguments[i];
+    if (argument == u"--headless") {
+      line.headless = true;
+    } else if (argument == u"--home") {
+      if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty()) {
+        line.error = QStringLiteral("--home needs a folder");
+        return line;
+      }
+      line.homeDir = arguments[++i];
+    } else if (argument.startsWith(u"--home=")) {
+      line.homeDir = argument.mid(7);
+      if (line.homeDir.isEmpty()) {
+        line.error = QStringLiteral("--home needs a folder");
+        return line;
+      }
+    } else if (argument == u"--help" || argument == u"-h") {
+      line.help = true;
+    } else {
+      line.error = QStringLiteral("unknown argument: ") + argument;
+      return line;
+    }
+  }
+  return line;
+}
+
+QString UsageText() {
+  return QStringLiteral(
+      "Usage: flotation-console [--headless] [--home DIR]\n"
+      "\n"
+      "  --headless   run the console core without windows (services, tests)\n"
+      "  --home DIR   application folder: flotation-console.INI, LOG/, config/\n"
+      "               (default: the folder of the executable)\n"
+      "  --help       show this text\n"
+      "\n"
+      "SIGINT or SIGTERM ends a headless console: it saves its configuration\n"
+      "and the last setpoints and exits with status 0.\n");
+}

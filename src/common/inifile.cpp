@@ -52,7 +52,7 @@ bool WriteAll(int fd, const QByteArray& bytes) {
   return true;
 }
 
-bool ParseInteger(const QString& text, int& result) {
+bool ParseIntegerText(const QString& text, int& result) {
   QString t = text;
   bool negative = false;
   if (t.startsWith(u'-') || t.startsWith(u'+')) {
@@ -133,6 +133,12 @@ bool ParseFloat(const QString& text, double& result) {
 
 }  // namespace
 
+std::optional<int> ParseIniInteger(const QString& text) {
+  int value = 0;
+  if (!ParseIntegerText(text, value)) return std::nullopt;
+  return value;
+}
+
 IniFile::IniFile(QString path) : m_path(std::move(path)) {
   const QString point = QLocale::system().decimalPoint();
   m_decimalSeparator = point.isEmpty() ? QChar(u'.') : point.front();
@@ -151,6 +157,7 @@ IniFile::FileStamp IniFile::StampOfFile() const {
 }
 
 void IniFile::Refresh() const {
+  if (m_updateDepth > 0 && m_loaded) return;  // the pending content is newer than the file
   const FileStamp stamp = StampOfFile();
   if (m_loaded && stamp == m_stamp) return;
   m_loaded = true;
@@ -240,8 +247,7 @@ QString IniFile::ReadString(const QString& section, const QString& key, const QS
 }
 
 int IniFile::ReadInteger(const QString& section, const QString& key, int defaultValue) const {
-  int value = 0;
-  return ParseInteger(ReadString(section, key, QString()), value) ? value : defaultValue;
+  return ParseIniInteger(ReadString(section, key, QString())).value_or(defaultValue);
 }
 
 bool IniFile::ReadBool(const QString& section, const QString& key, bool defaultValue) const {
@@ -321,7 +327,25 @@ bool IniFile::EraseSection(const QString& section) {
   return Store(lines);
 }
 
+void IniFile::BeginUpdate() {
+  Refresh();
+  ++m_updateDepth;
+}
+
+bool IniFile::EndUpdate() {
+  if (m_updateDepth == 0) return true;
+  if (--m_updateDepth > 0) return true;
+  const std::vector<Line> pending = std::move(m_lines);
+  m_lines.clear();
+  m_loaded = false;  // on failure the next read takes the file as it is
+  return Store(pending);
+}
+
 bool IniFile::Store(const std::vector<Line>& lines) {
+  if (m_updateDepth > 0) {
+    m_lines = lines;
+    return true;
+  }
   QString text;
   for (const Line& line : lines) {
     text += line.text;

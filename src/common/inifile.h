@@ -7,6 +7,13 @@
 #include <QStringList>
 #include <vector>
 
+#include <optional>
+
+// The integer conversion of INI values: optional sign, then decimal, or
+// hexadecimal after "0x", "0X" or "$" (hexadecimal texts are 32-bit patterns,
+// so 0xFFFFFFFF is -1). Nothing else may follow; out of range is no number.
+std::optional<int> ParseIniInteger(const QString& text);
+
 // An INI file with the semantics the console's files were written for:
 // sections and keys match case-insensitively, whitespace around keys and
 // values is ignored, a value in matching quotes loses them, the first of two
@@ -15,7 +22,9 @@
 //
 // Every successful write is on disk when the call returns: the whole file is
 // written to a temporary file beside it and renamed over it, so a crash or a
-// full disk never leaves half a file. A missing or unreadable file reads as
+// full disk never leaves half a file. Between BeginUpdate and EndUpdate the
+// writes collect in memory and the file is written once at the end, so a
+// whole configuration lands on disk completely or not at all. A missing or unreadable file reads as
 // empty (every read returns its default) and is created by the first write.
 // Reads see changes that other programs made to the file in the meantime.
 //
@@ -61,6 +70,13 @@ class IniFile {
   bool DeleteKey(const QString& section, const QString& key);
   bool EraseSection(const QString& section);
 
+  // Groups writes (see above). Pairs may nest; the outermost EndUpdate writes
+  // the file and returns false when that failed, in which case the file keeps
+  // its old content and the grouped changes are dropped. Inside a group,
+  // writes return true and reads see the pending content.
+  void BeginUpdate();
+  bool EndUpdate();
+
  private:
   struct Line {
     QString text;  // the line as read, without its line break
@@ -94,4 +110,25 @@ class IniFile {
   mutable std::vector<Line> m_lines;
   mutable FileStamp m_stamp;
   mutable bool m_loaded = false;
+  int m_updateDepth = 0;
+};
+
+// Groups the writes of a scope into one file write; Commit() reports whether
+// it reached the disk. Without Commit the destructor writes and forgets the result.
+class IniUpdate {
+ public:
+  explicit IniUpdate(IniFile& ini) : m_ini(ini) { m_ini.BeginUpdate(); }
+  ~IniUpdate() {
+    if (!m_committed) m_ini.EndUpdate();
+  }
+  IniUpdate(const IniUpdate&) = delete;
+  IniUpdate& operator=(const IniUpdate&) = delete;
+  bool Commit() {
+    m_committed = true;
+    return m_ini.EndUpdate();
+  }
+
+ private:
+  IniFile& m_ini;
+  bool m_committed = false;
 };

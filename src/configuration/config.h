@@ -24,7 +24,7 @@ class TSignalSet {
   // Also the name of its INI section. Set at construction (or by LoadSignal
   // with its name, before any worker starts); never changed while workers run.
   QString SignalName;
-  const int Module;          // 0 = module of section 1, 1 = module of section 2
+  const int Module;  // 0 = module of section 1, 1 = module of section 2
   Setting<int> Chanel;
   Setting<int> RecIndex;
   Setting<bool> InverseFlag;  // kept in the file only
@@ -127,8 +127,9 @@ class TConfig {
 };
 
 // Section names and keys as they stand in the file.
-QString SummationConstantKey(SummationConstant quantity, int section);  // "KVF_1" ...
-extern const std::array<const char*, kColorGroupCount> kColorKeys;        // "Pulpa" ...
+// "section" is the array index 0 / 1; the key counts from 1: "KVF_1", "KVF_2" ...
+QString SummationConstantKey(SummationConstant quantity, int section);
+extern const std::array<const char*, kColorGroupCount> kColorKeys;  // "Pulpa" ...
 
 bool LoadSignal(const IniFile& ini, const QString& section, TSignalSet& signal, bool withName);
 bool SaveSignal(IniFile& ini, const QString& section, const TSignalSet& signal, bool withName);

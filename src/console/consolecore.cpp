@@ -1,1 +1,88 @@
-// placeholder
+#include "console/consolecore.h"
+
+#include <QDir>
+#include <cmath>
+
+#include "process/acquisition.h"
+#include "process/dosing.h"
+#include "storage/eventlog.h"
+
+namespace {
+const QString kLastSetSection = QStringLiteral("LastSet");
+}
+
+TConsoleCore::TConsoleCore(QString appDir, std::function<TDateTime()> now)
+    : m_appDir(std::move(appDir)), m_now(std::move(now)), m_ini(std::make_unique<IniFile>(IniPath())) {}
+
+TConsoleCore::~TConsoleCore() = default;
+
+QString TConsoleCore::IniFileName() {
+  return QStringLiteral("flotation-console.INI");
+}
+
+QString TConsoleCore::IniPath() const {
+  return QDir(m_appDir).filePath(IniFileName());
+}
+
+QString TConsoleCore::LogDir() const {
+  return QDir(m_appDir).filePath(QStringLiteral("LOG"));
+}
+
+void TConsoleCore::Open() {
+  m_state.Reset();
+  m_config.LoadConfig(*m_ini, m_crypt);
+  LoadLastSetpoints();
+  m_state.CreateAverages(m_config);
+}
+
+bool TConsoleCore::Close() {
+  IniUpdate update(*m_ini);
+  const bool configSaved = m_config.SaveConfig(*m_ini, m_crypt);
+  const bool setpointsSaved = SaveLastSetpoints();
+  const bool written = update.Commit();
+  if (!configSaved || !setpointsSaved || !written) {
+    AddLogMessage(u"Не удалось сохранить настройки в файл "_qs + m_ini->FileName() + u'.');
+  }
+  return configSaved && setpointsSaved && written;
+}
+
+// "LastSet" lists section 1's six setpoints, then section 2's.
+std::array<SetpointIndex, kSetpointCount> TConsoleCore::LastSetOrder() {
+  std::array<SetpointIndex, kSetpointCount> order{};
+  const SetpointIndex firsts[] = {kTRRS1, kTRRP1, kTRFL1, kZRRS1, kZRRP1, kZRFL1};
+  size_t next = 0;
+  for (int section = 1; section <= 2; ++section) {
+    for (SetpointIndex first : firsts) order[next++] = SetpointOf(first, section);
+  }
+  return order;
+}
+
+bool TConsoleCore::LoadLastSetpoints() {
+  for (SetpointIndex index : LastSetOrder()) {
+    const float builtIn = kDefaultSetpoints[index];
+    const auto stored = static_cast<float>(m_ini->ReadFloat(kLastSetSection, SetpointKey(index), builtIn));
+    // A hand-edited value beyond single precision would become infinite.
+    m_state.Setpoints.Set(index, std::isfinite(stored) ? stored : builtIn);
+  }
+  return true;
+}
+
+bool TConsoleCore::SaveLastSetpoints() {
+  IniUpdate update(*m_ini);
+  for (SetpointIndex index : LastSetOrder()) {
+    if (!m_ini->WriteFloat(kLastSetSection, SetpointKey(index), m_state.Setpoints.Get(index))) return false;
+  }
+  return update.Commit();
+}
+
+bool TConsoleCore::TranslateIn() {
+  return ::TranslateIn(m_state, m_config);
+}
+
+bool TConsoleCore::UpdateStateRecord() {
+  return ::UpdateStateRecord(m_state, m_config, m_now());
+}
+
+bool TConsoleCore::CalcWorks() {
+  return ::CalcWorks(m_state, m_config);
+}

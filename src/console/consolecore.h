@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <array>
 #include <functional>
 #include <memory>
 
@@ -42,8 +43,11 @@ class TConsoleCore {
   // failure is in the event log).
   bool Close();
 
+  // Section "LastSet": keys TRRS1 ... ZRFL1, then TRRS2 ... ZRFL2. Values
+  // that do not read as a finite single-precision number keep the built-in ones.
   bool LoadLastSetpoints();
   bool SaveLastSetpoints();
+  static std::array<SetpointIndex, kSetpointCount> LastSetOrder();
 
   TConfig& Config() { return m_config; }
   const TConfig& Config() const { return m_config; }

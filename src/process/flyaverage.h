@@ -23,7 +23,8 @@ class TFlyAverage {
   void SetAccepted(bool accepted);
   bool GetAccepted() const { return m_accepted; }
 
-  // Appends x and returns the new average (0 with no buffer).
+  // Appends x and returns the new average (0 with no buffer). A NaN or an
+  // infinity spoils the average only while it is among the last Size values.
   double Add(double x);
   // A fresh zeroed buffer of Size elements; the history is gone.
   void Reset();

@@ -21,14 +21,19 @@ class MinuteRecordList {
   // minute field (0-59) of the last record differs from the state's (only the
   // minute field counts, not the date or hour); before that, the oldest record
   // is dropped while the list holds more than "limit" records. Otherwise the
-  // last record is overwritten, its saved byte included.
-  // Returns true when a new record was appended.
+  // last record is overwritten, its saved byte included. The stored record
+  // always starts unsaved. A limit below 1 counts as 1: the record of the
+  // minute that has just ended is never dropped before the station can fetch it.
+  // Returns true when a new record was appended. Only an allocation failure
+  // escapes (std::bad_alloc); the list then is unchanged or has lost only
+  // its oldest records.
   bool Update(const StateRecord& state, int limit);
 
   std::size_t Count() const;
   std::size_t UnsavedCount() const;
   std::optional<MinuteRecord> OldestUnsaved() const;
   // Sets the saved byte of the oldest record that matches; false if none does.
+  // "match" runs under the list's mutex and must not call back into the list.
   bool SetSavedFirst(const std::function<bool(const MinuteRecord&)>& match);
   std::vector<MinuteRecord> Snapshot() const;
   std::optional<MinuteRecord> Last() const;

@@ -26,9 +26,11 @@ struct ProcessState {
   // One per input signal, by signal index; used by the read thread only.
   std::array<std::unique_ptr<TFlyAverage>, kMovingAverageCount> Averages;
 
-  // Creates one moving average per input signal of the configuration, sized
-  // to its AverageSize (at least 1).
+  // Creates one moving average per input signal of the configuration (the
+  // first kMovingAverageCount), sized to its AverageSize (at least 1); earlier
+  // averages are released. Not while the read thread runs.
   void CreateAverages(const TConfig& config);
-  // Everything back to zero, no averages, setpoints built-in.
+  // Everything back to zero, no averages, setpoints built-in. Not while any
+  // worker runs.
   void Reset();
 };

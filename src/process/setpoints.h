@@ -5,11 +5,13 @@
 #include <atomic>
 
 // The twelve operator setpoints, in this order.
+// clang-format off
 enum SetpointIndex {
   kTRRS1 = 0, kTRRS2, kTRRP1, kTRRP2, kTRFL1, kTRFL2,
   kZRRS1, kZRRS2, kZRRP1, kZRRP2, kZRFL1, kZRFL2,
   kSetpointCount
 };
+// clang-format on
 
 // Built-in values, used at a first start and as defaults for "LastSet".
 inline constexpr std::array<float, kSetpointCount> kDefaultSetpoints = {30, 30, 70, 70, 10, 10,
@@ -28,7 +30,7 @@ QString SetpointKey(SetpointIndex index);
 class SetpointBlock {
  public:
   SetpointBlock();
-  float Get(SetpointIndex index) const;  // out of range reads 0
+  float Get(SetpointIndex index) const;        // out of range reads 0
   void Set(SetpointIndex index, float value);  // out of range is ignored
 
  private:

@@ -12,7 +12,7 @@
 struct StateRecord {
   TDateTime RecMoment = 0;
   std::array<float, kValueSlotCount> Values{};  // slots 14-15 carry the mode bytes
-  uint8_t Saved = 0;                              // 1 = fetched by the central station
+  uint8_t Saved = 0;                            // 1 = fetched by the central station
 
   uint8_t Mode(ModeFlag flag) const { return ModeByte(Values, flag); }
 };

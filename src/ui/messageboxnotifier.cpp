@@ -1,1 +1,13 @@
-// placeholder
+#include "ui/messageboxnotifier.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QThread>
+
+void MessageBoxNotifier::ShowError(const QString& caption, const QString& text) {
+  if (QThread::currentThread() != qApp->thread()) {
+    EventLogNotifier().ShowError(caption, text);
+    return;
+  }
+  QMessageBox::critical(m_parent, caption, text);
+}

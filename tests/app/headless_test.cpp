@@ -1,1 +1,130 @@
 #include <gtest/gtest.h>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <csignal>
+
+#include "common/cp1251.h"
+#include "common/inifile.h"
+
+namespace {
+
+constexpr int kDeadlineMs = 20000;
+
+// Runs the headless console in a folder until it announces itself, then
+// stops it with a signal.
+class HeadlessConsole {
+ public:
+  explicit HeadlessConsole(const QString& home) {
+    m_process.setProgram(QStringLiteral(FLOT_CONSOLE_BIN));
+    m_process.setArguments({"--headless", "--home", home});
+    m_process.setProcessChannelMode(QProcess::SeparateChannels);
+  }
+
+  bool StartAndWaitUntilRunning() {
+    m_process.start();
+    if (!m_process.waitForStarted(kDeadlineMs)) return false;
+    QDeadlineTimer deadline(kDeadlineMs);
+    while (!m_stderr.contains("running headless")) {
+      if (deadline.hasExpired() || m_process.state() != QProcess::Running) return false;
+      m_process.waitForReadyRead(100);
+      m_stderr += m_process.readAllStandardError();
+    }
+    return true;
+  }
+
+  // The exit code after the signal, or -1 when it did not end in time.
+  int StopWith(int signal) {
+    ::kill(static_cast<pid_t>(m_process.processId()), signal);
+    if (!m_process.waitForFinished(kDeadlineMs)) {
+      m_process.kill();
+      return -1;
+    }
+    m_stderr += m_process.readAllStandardError();
+    return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+  }
+
+  const QByteArray& Stderr() const { return m_stderr; }
+
+ private:
+  QProcess m_process;
+  QByteArray m_stderr;
+};
+
+QString IniPathIn(const QTemporaryDir& home) {
+  return home.filePath("flotation-console.INI");
+}
+
+TEST(Headless, FreshFolderGetsACompleteConfigurationFileAtExit) {
+  QTemporaryDir home;
+  HeadlessConsole console(home.path());
+  ASSERT_TRUE(console.StartAndWaitUntilRunning()) << console.Stderr().constData();
+  ASSERT_EQ(console.StopWith(SIGTERM), 0) << console.Stderr().constData();
+
+  IniFile ini(IniPathIn(home));
+  QStringList expected = {"MySQL",    "System",    "COM",  "ICP",    "CONST",
+                          "OnColors", "OffColors", "Emul", "LastSet"};
+  for (const char* signal : {"PLF_1", "RVF_1", "URFK_1", "URFK12_1", "PLF_2", "RVF_2", "URFK_2", "URFK12_2",
+                             "OARS_1", "OARP_1", "OAFL_1", "OARS_2", "OARP_2", "OAFL_2"}) {
+    expected << signal << QString(signal) + "_CALIBR";
+  }
+  const QStringList sections = ini.ReadSections();
+  for (const QString& section : expected)
+    EXPECT_TRUE(sections.contains(section, Qt::CaseInsensitive)) << qPrintable(section);
+
+  EXPECT_EQ(ini.ReadString("ICP", "ADC_signal_count", ""), "8");
+  EXPECT_EQ(ini.ReadString("ICP", "DAC_signal_count", ""), "6");
+  const QStringList lastSetKeys = {"TRRS1", "TRRP1", "TRFL1", "ZRRS1", "ZRRP1", "ZRFL1",
+                                   "TRRS2", "TRRP2", "TRFL2", "ZRRS2", "ZRRP2", "ZRFL2"};
+  EXPECT_EQ(ini.ReadSection("LastSet"), lastSetKeys);
+  const double builtIn[] = {30, 70, 10, 40, 90, 10};
+  for (int i = 0; i < 12; ++i) EXPECT_DOUBLE_EQ(ini.ReadFloat("LastSet", lastSetKeys[i], -1), builtIn[i % 6]);
+}
+
+TEST(Headless, KeepsRememberedSetpointsAndMendsGarbledOnes) {
+  QTemporaryDir home;
+  {
+    QFile file(IniPathIn(home));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(
+        "[LastSet]\r\nTRRS1=55.5\r\nZRFL2=not a number\r\nTRRP2=1e300\r\n[System]\r\nSaveLogFlag=0\r\n");
+  }
+  HeadlessConsole console(home.path());
+  ASSERT_TRUE(console.StartAndWaitUntilRunning()) << console.Stderr().constData();
+  ASSERT_EQ(console.StopWith(SIGINT), 0) << console.Stderr().constData();
+
+  IniFile ini(IniPathIn(home));
+  EXPECT_DOUBLE_EQ(ini.ReadFloat("LastSet", "TRRS1", -1), 55.5);
+  EXPECT_DOUBLE_EQ(ini.ReadFloat("LastSet", "ZRFL2", -1), 10);
+  EXPECT_DOUBLE_EQ(ini.ReadFloat("LastSet", "TRRP2", -1), 70);
+  EXPECT_EQ(ini.ReadString("System", "SaveLogFlag", ""), "0");
+}
+
+TEST(Headless, AFailedSaveIsReportedInTheLogAndTheExitCode) {
+  QTemporaryDir home;
+  // A folder where the INI file should be: it reads as empty and cannot be replaced.
+  ASSERT_TRUE(QDir(home.path()).mkpath("flotation-console.INI/occupied"));
+  HeadlessConsole console(home.path());
+  ASSERT_TRUE(console.StartAndWaitUntilRunning()) << console.Stderr().constData();
+  EXPECT_EQ(console.StopWith(SIGTERM), 1) << console.Stderr().constData();
+
+  const QStringList logs = QDir(home.filePath("LOG")).entryList({"*.log"}, QDir::Files);
+  ASSERT_EQ(logs.size(), 1);
+  QFile log(home.filePath("LOG/" + logs.front()));
+  ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+  const QString text = FromCp1251(log.readAll());
+  EXPECT_TRUE(text.contains(u"Не удалось сохранить настройки"_qs)) << qPrintable(text);
+  EXPECT_TRUE(text.endsWith("\r\n"));
+}
+
+TEST(Headless, RejectsUnknownArguments) {
+  QProcess process;
+  process.start(QStringLiteral(FLOT_CONSOLE_BIN), {"--headless", "--frobnicate"});
+  ASSERT_TRUE(process.waitForFinished(kDeadlineMs));
+  EXPECT_EQ(process.exitCode(), 2);
+  EXPECT_TRUE(process.readAllStandardError().contains("unknown argument: --frobnicate"));
+}
+
+}  // namespace

@@ -178,3 +178,32 @@ TEST_F(IniFileTest, BinaryGarbageReadsWithoutHarm) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(IniFileTest, GroupedWritesReachTheDiskTogetherOrNotAtAll) {
+  WriteBytes("u.ini", "[S]\r\nk=old\r\n");
+  IniFile ini(PathOf("u.ini"));
+  {
+    IniUpdate update(ini);
+    ASSERT_TRUE(ini.WriteString("S", "k", "new"));
+    ini.BeginUpdate();  // nested: the inner end writes nothing yet
+    ASSERT_TRUE(ini.WriteString("S", "j", "2"));
+    ASSERT_TRUE(ini.EndUpdate());
+    EXPECT_EQ(ini.ReadString("S", "j", ""), "2");
+    EXPECT_EQ(ReadBytes("u.ini"), QByteArray("[S]\r\nk=old\r\n"));
+    ASSERT_TRUE(update.Commit());
+  }
+  EXPECT_EQ(ReadBytes("u.ini"), QByteArray("[S]\r\nk=new\r\nj=2\r\n"));
+
+  // The file's place taken by a non-empty folder: the grouped write fails and
+  // the pending changes are not reported as stored.
+  IniFile blocked(PathOf("blocked.ini"));
+  ASSERT_TRUE(QDir(m_dir.path()).mkpath("blocked.ini/inside"));
+  IniUpdate update(blocked);
+  EXPECT_TRUE(blocked.WriteString("S", "k", "v"));
+  EXPECT_FALSE(update.Commit());
+  EXPECT_EQ(blocked.ReadString("S", "k", "default"), "default");
+}
+
+}  // namespace
