@@ -2,7 +2,9 @@
 
 #include <QDate>
 #include <QTime>
+#include <algorithm>
 #include <cmath>
+#include <ctime>
 
 namespace {
 
@@ -56,7 +58,20 @@ TDateTime EncodeDateTime(int year, int month, int day, int hour, int minute, int
 }
 
 TDateTime NowDateTime() {
-  return DateTimeFromQDateTime(QDateTime::currentDateTime());
+  // Straight from the system clock: QDateTime's conversion to local time
+  // costs microseconds (it looks at the time zone file every time), and every
+  // event-log message takes a time stamp.
+  timespec now{};
+  tm local{};
+  if (::clock_gettime(CLOCK_REALTIME, &now) != 0 || ::localtime_r(&now.tv_sec, &local) == nullptr) {
+    return DateTimeFromQDateTime(QDateTime::currentDateTime());
+  }
+  const qint64 day =
+      QDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday).toJulianDay() - kDayZeroJulian;
+  // A leap second reads as the last second of its minute.
+  const qint64 second =
+      (static_cast<qint64>(local.tm_hour) * 60 + local.tm_min) * 60 + std::min(local.tm_sec, 59);
+  return Join(day, second * 1000 + now.tv_nsec / 1000000);
 }
 
 DateTimeFields DecodeDateTime(TDateTime moment) {

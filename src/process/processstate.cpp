@@ -14,8 +14,15 @@ void ProcessState::CreateAverages(const TConfig& config) {
     for (std::size_t i = 0; i < count; ++i) {
       const TSignalSet* signal = config.InputSignals[i].get();
       if (signal == nullptr) continue;
+      int size = std::max(1, static_cast<int>(signal->AverageSize));
+      if (size > kMaxAverageSize) {
+        // A hand-edited size would otherwise ask for gigabytes of history.
+        AddLogMessage(u"Размер среднего сигнала "_qs + signal->SignalName + u" ("_qs + QString::number(size) +
+                      u") уменьшен до "_qs + QString::number(kMaxAverageSize) + u'.');
+        size = kMaxAverageSize;
+      }
       auto average = std::make_unique<TFlyAverage>();
-      average->SetSize(std::max(1, static_cast<int>(signal->AverageSize)));
+      average->SetSize(size);
       Averages[i] = std::move(average);
     }
   } catch (const std::bad_alloc&) {

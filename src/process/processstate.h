@@ -12,6 +12,8 @@
 class TConfig;
 
 inline constexpr int kMovingAverageCount = 10;
+// The longest moving average: a day of one-second cycles.
+inline constexpr int kMaxAverageSize = 86400;
 
 // The live process state of both flotation sections. Owned by the console
 // core for the whole run; shared by the read and write threads, the station
@@ -27,7 +29,8 @@ struct ProcessState {
   std::array<std::unique_ptr<TFlyAverage>, kMovingAverageCount> Averages;
 
   // Creates one moving average per input signal of the configuration (the
-  // first kMovingAverageCount), sized to its AverageSize (at least 1); earlier
+  // first kMovingAverageCount), sized to its AverageSize (1 ... kMaxAverageSize,
+  // a larger size is cut and logged); earlier
   // averages are released. Not while the read thread runs.
   void CreateAverages(const TConfig& config);
   // Everything back to zero, no averages, setpoints built-in. Not while any

@@ -36,3 +36,12 @@ TEST(TDateTime, QDateTimeRoundTrip) {
   EXPECT_EQ(QDateTimeFromDateTime(days), moment);
   EXPECT_DOUBLE_EQ(DateTimeFromQDateTime(QDateTime()), 0.0);
 }
+
+TEST(TDateTime, NowAgreesWithTheQtClock) {
+  const TDateTime before = DateTimeFromQDateTime(QDateTime::currentDateTime());
+  const TDateTime now = NowDateTime();
+  const TDateTime after = DateTimeFromQDateTime(QDateTime::currentDateTime());
+  // Millisecond rounding aside, the fast clock lies between two Qt readings.
+  EXPECT_GE(now, before - 1.0 / kMsPerDay);
+  EXPECT_LE(now, after + 1.0 / kMsPerDay);
+}
