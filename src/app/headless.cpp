@@ -1,6 +1,5 @@
 #include "app/headless.h"
 
-#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <QCoreApplication>

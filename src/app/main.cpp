@@ -1,7 +1,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <cstdio>
-#include <memory>
 
 #include "app/commandline.h"
 #include "app/headless.h"

@@ -8,6 +8,7 @@
 
 #include "common/cp1251.h"
 #include "common/inifile.h"
+#include "support/files.h"
 
 namespace {
 
@@ -85,12 +86,9 @@ TEST(Headless, FreshFolderGetsACompleteConfigurationFileAtExit) {
 
 TEST(Headless, KeepsRememberedSetpointsAndMendsGarbledOnes) {
   QTemporaryDir home;
-  {
-    QFile file(IniPathIn(home));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(
-        "[LastSet]\r\nTRRS1=55.5\r\nZRFL2=not a number\r\nTRRP2=1e300\r\n[System]\r\nSaveLogFlag=0\r\n");
-  }
+  ASSERT_TRUE(WriteFileBytes(
+      IniPathIn(home),
+      "[LastSet]\r\nTRRS1=55.5\r\nZRFL2=not a number\r\nTRRP2=1e300\r\n[System]\r\nSaveLogFlag=0\r\n"));
   HeadlessConsole console(home.path());
   ASSERT_TRUE(console.StartAndWaitUntilRunning()) << console.Stderr().constData();
   ASSERT_EQ(console.StopWith(SIGINT), 0) << console.Stderr().constData();
@@ -112,9 +110,7 @@ TEST(Headless, AFailedSaveIsReportedInTheLogAndTheExitCode) {
 
   const QStringList logs = QDir(home.filePath("LOG")).entryList({"*.log"}, QDir::Files);
   ASSERT_EQ(logs.size(), 1);
-  QFile log(home.filePath("LOG/" + logs.front()));
-  ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-  const QString text = FromCp1251(log.readAll());
+  const QString text = FromCp1251(ReadFileBytes(home.filePath("LOG/" + logs.front())));
   EXPECT_TRUE(text.contains(u"Не удалось сохранить настройки"_qs)) << qPrintable(text);
   EXPECT_TRUE(text.endsWith("\r\n"));
 }

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 
 #include "common/cp1251.h"
+#include "support/files.h"
 
 namespace {
 
@@ -14,15 +15,9 @@ class IniFileTest : public ::testing::Test {
   QString PathOf(const QString& name) const { return m_dir.filePath(name); }
 
   void WriteBytes(const QString& name, const QByteArray& bytes) {
-    QFile file(PathOf(name));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
+    ASSERT_TRUE(WriteFileBytes(PathOf(name), bytes));
   }
-
-  QByteArray ReadBytes(const QString& name) const {
-    QFile file(PathOf(name));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-  }
+  QByteArray ReadBytes(const QString& name) const { return ReadFileBytes(PathOf(name)); }
 
   QTemporaryDir m_dir;
 };

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/inifile.h"
+#include "configuration/inifixture.h"
 #include "storage/eventlog.h"
 
 namespace {
@@ -23,13 +24,6 @@ CalibrationTable MakeTable(std::initializer_list<std::pair<double, double>> poin
     ++table.Size;
   }
   return table;
-}
-
-std::vector<TEventFIFO_Rec> DrainLog() {
-  std::vector<TEventFIFO_Rec> records;
-  TEventFIFO_Rec record;
-  while (EventFIFO().Get(record)) records.push_back(record);
-  return records;
 }
 
 struct ConversionCase {
@@ -111,23 +105,9 @@ TEST(CalibrateValue, NotANumberStaysNotANumber) {
   EXPECT_TRUE(std::isnan(CalibrateValue(5, &allNan, false)));
 }
 
-class CalibrationIniTest : public testing::Test {
+class CalibrationIniTest : public IniFixture {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(m_dir.isValid());
-    DrainLog();
-  }
-  void TearDown() override { DrainLog(); }
-
-  QString Path() const { return m_dir.filePath(QStringLiteral("calibration.ini")); }
-
-  void WriteFile(const QByteArray& bytes) {
-    QFile file(Path());
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-  }
-
-  QTemporaryDir m_dir;
+  CalibrationIniTest() : IniFixture(QStringLiteral("calibration.ini")) {}
 };
 
 TEST_F(CalibrationIniTest, SaveThenLoadGivesTheSamePoints) {
@@ -145,7 +125,7 @@ TEST_F(CalibrationIniTest, SaveThenLoadGivesTheSamePoints) {
     EXPECT_EQ(loaded.AVal[i], saved.AVal[i]) << i;
     EXPECT_EQ(loaded.FVal[i], saved.FVal[i]) << i;
   }
-  EXPECT_TRUE(DrainLog().empty());
+  EXPECT_TRUE(DrainEventLog().empty());
 }
 
 TEST_F(CalibrationIniTest, MissingOrUnreadableKeysKeepCurrentValues) {
@@ -199,7 +179,7 @@ TEST_F(CalibrationIniTest, OversizedTableIsCutToTheUsableSizeAndLogged) {
   EXPECT_EQ(table.AVal[511], 0) << "read beyond the usable size";
   EXPECT_EQ(table.FVal[511], 0) << "read beyond the usable size";
 
-  const std::vector<TEventFIFO_Rec> log = DrainLog();
+  const std::vector<TEventFIFO_Rec> log = DrainEventLog();
   ASSERT_EQ(log.size(), 1u);
   EXPECT_EQ(log[0].Text, QStringLiteral("Таблица калибровки PLF_1_CALIBR: размер 600 уменьшен до 511."));
   EXPECT_EQ(log[0].Flags, 0u);
@@ -218,7 +198,7 @@ TEST_F(CalibrationIniTest, FailedSaveIsLoggedAndReported) {
   IniFile ini(path);
   EXPECT_FALSE(SaveCalibrateTableToIni(ini, QStringLiteral("RVF_1_CALIBR"), CalibrationTable::Identity()));
 
-  const std::vector<TEventFIFO_Rec> log = DrainLog();
+  const std::vector<TEventFIFO_Rec> log = DrainEventLog();
   ASSERT_EQ(log.size(), 1u);
   EXPECT_EQ(log[0].Text, QStringLiteral("Критическая ошибка в SaveCalibrateTableToIni(): \"не удалось "
                                         "записать файл ") +

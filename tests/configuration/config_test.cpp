@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/inifile.h"
+#include "configuration/inifixture.h"
 #include "configuration/tmcrypt.h"
 #include "storage/eventlog.h"
 
@@ -138,30 +139,10 @@ void ExpectSameStoredFields(const TConfig& a, const TConfig& b) {
   EXPECT_EQ(a.LanServer, b.LanServer);
 }
 
-std::vector<TEventFIFO_Rec> DrainLog() {
-  std::vector<TEventFIFO_Rec> records;
-  TEventFIFO_Rec record;
-  while (EventFIFO().Get(record)) records.push_back(record);
-  return records;
-}
-
-class ConfigTest : public testing::Test {
+class ConfigTest : public IniFixture {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(m_dir.isValid());
-    DrainLog();
-  }
-  void TearDown() override { DrainLog(); }
+  ConfigTest() : IniFixture(QStringLiteral("flotation-console.INI")) {}
 
-  QString Path() const { return m_dir.filePath(QStringLiteral("flotation-console.INI")); }
-
-  void WriteFile(const QByteArray& bytes) {
-    QFile file(Path());
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-  }
-
-  QTemporaryDir m_dir;
   Tmcrypt m_crypt{2008};
 };
 
@@ -375,7 +356,7 @@ TEST_F(ConfigTest, EveryFieldSurvivesARoundTripWithACommaSeparator) {
   TConfig loaded;
   ASSERT_TRUE(loaded.LoadConfig(reader, m_crypt));
   ExpectSameStoredFields(loaded, saved);
-  EXPECT_TRUE(DrainLog().empty());
+  EXPECT_TRUE(DrainEventLog().empty());
 }
 
 TEST_F(ConfigTest, PasswordIsReadOnlyWhenSaved) {
@@ -519,7 +500,7 @@ TEST_F(ConfigTest, UnwritableFileFailsTheSaveAtTheFirstWrite) {
   EXPECT_FALSE(config.SaveConfig(ini, m_crypt));
   // The calibration tables come after the first failed write, so none of their
   // failures may have been tried and logged.
-  EXPECT_TRUE(DrainLog().empty());
+  EXPECT_TRUE(DrainEventLog().empty());
 }
 
 TEST_F(ConfigTest, SignalWithNameReadsAndWritesItsName) {

@@ -8,7 +8,7 @@
 #include "configuration/config.h"
 #include "process/dosing.h"
 #include "process/processstate.h"
-#include "storage/eventlog.h"
+#include "support/eventlogcapture.h"
 
 namespace {
 
@@ -180,12 +180,11 @@ TEST_F(AcquisitionTest, CreateAveragesAndReset) {
   m_config.InputSignals[1]->AverageSize = -3;
   m_config.InputSignals[2]->AverageSize = 30;
   m_config.InputSignals[3]->AverageSize = 2000000000;  // hand-edited: would be 16 GB of history
-  TEventFIFO_Rec record;
-  while (EventFIFO().Get(record)) {
-  }
+  DrainEventLog();
   m_state.CreateAverages(m_config);
-  ASSERT_TRUE(EventFIFO().Get(record));
-  EXPECT_EQ(record.Text, u"Размер среднего сигнала URFK12_1 (2000000000) уменьшен до 86400."_qs);
+  const std::vector<TEventFIFO_Rec> log = DrainEventLog();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0].Text, u"Размер среднего сигнала URFK12_1 (2000000000) уменьшен до 86400."_qs);
   ASSERT_TRUE(m_state.Averages[0] && m_state.Averages[2] && m_state.Averages[7]);
   EXPECT_EQ(m_state.Averages[0]->GetSize(), 1);
   EXPECT_EQ(m_state.Averages[1]->GetSize(), 1);

@@ -13,14 +13,9 @@
 #include "common/cp1251.h"
 #include "fakelogenvironment.h"
 #include "storage/eventlog.h"
+#include "support/files.h"
 
 namespace {
-
-QByteArray ReadAll(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return {};
-  return file.readAll();
-}
 
 class LogFileTest : public ::testing::Test {
  protected:
@@ -54,7 +49,7 @@ TEST_F(LogFileTest, DrainedMessageLandsInTheDayFileOfAMissingFolder) {
 
   EXPECT_TRUE(QFileInfo(LogFolder()).isDir());
   EXPECT_EQ(QDir(LogFolder()).entryList(QDir::Files), QStringList{QStringLiteral("2008_01_17.log")});
-  EXPECT_EQ(ReadAll(DayFile("2008_01_17.log")),
+  EXPECT_EQ(ReadFileBytes(DayFile("2008_01_17.log")),
             QByteArray("345 | 17.01.2008 | 11:43:15 | Error in CalcWorks()\r\n"));
 }
 
@@ -68,14 +63,14 @@ TEST_F(LogFileTest, LinesAppendToWhatTheFileAlreadyHolds) {
   LogFileWriter writer(LogFolder(), m_environment);
   EXPECT_TRUE(writer.WriteToLogFile(QStringLiteral("one")));
   EXPECT_TRUE(writer.WriteToLogFile(QStringLiteral("two")));
-  EXPECT_EQ(ReadAll(DayFile("2008_01_17.log")), QByteArray("earlier\r\none\r\ntwo\r\n"));
+  EXPECT_EQ(ReadFileBytes(DayFile("2008_01_17.log")), QByteArray("earlier\r\none\r\ntwo\r\n"));
 }
 
 TEST_F(LogFileTest, TextIsWrittenAsWindows1251) {
   LogFileWriter writer(LogFolder(), m_environment);
   const QString line = QStringLiteral("Поток связи: Не могу подключить порт COM2 №1 ♥");
   ASSERT_TRUE(writer.WriteToLogFile(line));
-  const QByteArray bytes = ReadAll(DayFile("2008_01_17.log"));
+  const QByteArray bytes = ReadFileBytes(DayFile("2008_01_17.log"));
   // "П" is 0xCF, "№" 0xB9; a character Windows-1251 lacks becomes "?".
   EXPECT_EQ(static_cast<unsigned char>(bytes.at(0)), 0xCF);
   EXPECT_TRUE(
@@ -93,7 +88,7 @@ TEST_F(LogFileTest, MessagePostedBeforeMidnightIsFiledUnderTheDayItIsWritten) {
   ASSERT_EQ(drain.Drain(true), 1);
 
   EXPECT_FALSE(QFileInfo::exists(DayFile("2008_01_17.log")));
-  EXPECT_EQ(ReadAll(DayFile("2008_01_18.log")), QByteArray("345 | 17.01.2008 | 23:59:59 | late\r\n"));
+  EXPECT_EQ(ReadFileBytes(DayFile("2008_01_18.log")), QByteArray("345 | 17.01.2008 | 23:59:59 | late\r\n"));
 }
 
 TEST_F(LogFileTest, FullDiskLosesTheLineAndTheDrainGoesOn) {
@@ -118,7 +113,7 @@ TEST_F(LogFileTest, FullDiskLosesTheLineAndTheDrainGoesOn) {
   switching.Environment = &m_environment;
   TEventLogDrain switchingDrain(m_fifo, switching, nullptr);
   EXPECT_EQ(switchingDrain.Drain(true), 2);
-  EXPECT_EQ(ReadAll(DayFile("2008_01_18.log")), QByteArray("345 | 17.01.2008 | 11:43:15 | kept\r\n"));
+  EXPECT_EQ(ReadFileBytes(DayFile("2008_01_18.log")), QByteArray("345 | 17.01.2008 | 11:43:15 | kept\r\n"));
 }
 
 TEST_F(LogFileTest, FolderThatIsAFileRefusesTheLine) {
@@ -176,9 +171,9 @@ TEST_F(LogFileTest, ShortWriteLeavesNoHalfLine) {
     written = writer.WriteToLogFile(QStringLiteral("this line does not fit"));
   }
   EXPECT_FALSE(written);
-  EXPECT_EQ(ReadAll(DayFile("2008_01_17.log")), QByteArray("first\r\n"));
+  EXPECT_EQ(ReadFileBytes(DayFile("2008_01_17.log")), QByteArray("first\r\n"));
   EXPECT_TRUE(writer.WriteToLogFile(QStringLiteral("second")));
-  EXPECT_EQ(ReadAll(DayFile("2008_01_17.log")), QByteArray("first\r\nsecond\r\n"));
+  EXPECT_EQ(ReadFileBytes(DayFile("2008_01_17.log")), QByteArray("first\r\nsecond\r\n"));
 }
 
 }  // namespace
