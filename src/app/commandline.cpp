@@ -18,6 +18,8 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         line.error = QStringLiteral("--home needs a folder");
         return line;
       }
+    } else if (argument == u"--emulate") {
+      line.emulate = true;
     } else if (argument == u"--help" || argument == u"-h") {
       line.help = true;
     } else {
@@ -30,11 +32,13 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
 
 QString UsageText() {
   return QStringLiteral(
-      "Usage: flotation-console [--headless] [--home DIR]\n"
+      "Usage: flotation-console [--headless] [--home DIR] [--emulate]\n"
       "\n"
       "  --headless   run the console core without windows (services, tests)\n"
       "  --home DIR   application folder: flotation-console.INI, LOG/, config/\n"
       "               (default: the folder of the executable)\n"
+      "  --emulate    switch module emulation on: the read and write threads\n"
+      "               run even when their serial ports cannot be opened\n"
       "  --help       show this text\n"
       "\n"
       "SIGINT or SIGTERM ends a headless console: it saves its configuration\n"

@@ -6,7 +6,8 @@
 // What the command line asks for.
 struct CommandLine {
   bool headless = false;
-  QString homeDir;  // empty: the executable's folder
+  QString homeDir;       // empty: the executable's folder
+  bool emulate = false;  // module emulation on from the start
   bool help = false;
   QString error;  // non-empty when the arguments could not be understood
 };

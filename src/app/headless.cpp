@@ -38,7 +38,7 @@ bool InstallSignalPipe(int fds[2]) {
 
 }  // namespace
 
-int RunHeadless(const QString& appDir) {
+int RunHeadless(const QString& appDir, bool emulate) {
   if (!QDir().mkpath(appDir) || !QDir::setCurrent(appDir)) {
     std::fprintf(stderr, "flotation-console: cannot use the folder %s\n", qPrintable(appDir));
     return 1;
@@ -52,12 +52,20 @@ int RunHeadless(const QString& appDir) {
 
   TConsoleCore core(appDir);
   core.Open();
+  core.EmulationOn.store(emulate);
 
   LogFileWriter logWriter(core.LogDir(), CurrentLogEnvironment());
   TEventLogDrain drain(EventFIFO(), logWriter, nullptr);
 
   QTimer drainTimer;
-  QObject::connect(&drainTimer, &QTimer::timeout, [&] { drain.Drain(core.Config().SaveLogFlag); });
+  bool firstTick = true;
+  QObject::connect(&drainTimer, &QTimer::timeout, [&] {
+    if (firstTick) {
+      firstTick = false;
+      core.StartUp();
+    }
+    drain.Drain(core.Config().SaveLogFlag);
+  });
   drainTimer.start(kDrainIntervalMs);
 
   QSocketNotifier signalNotifier(fds[1], QSocketNotifier::Read);

@@ -27,5 +27,5 @@ int main(int argc, char* argv[]) {
   QCoreApplication::setApplicationName(QStringLiteral("flotation-console"));
   const QString appDir =
       line.homeDir.isEmpty() ? QCoreApplication::applicationDirPath() : QDir(line.homeDir).absolutePath();
-  return RunHeadless(appDir);
+  return RunHeadless(appDir, line.emulate);
 }

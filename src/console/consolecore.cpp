@@ -12,7 +12,16 @@ const QString kLastSetSection = QStringLiteral("LastSet");
 }
 
 TConsoleCore::TConsoleCore(QString appDir, std::function<TDateTime()> now)
-    : m_appDir(std::move(appDir)), m_now(std::move(now)), m_ini(std::make_unique<IniFile>(IniPath())) {}
+    : m_appDir(std::move(appDir)),
+      m_now(std::move(now)),
+      m_ini(std::make_unique<IniFile>(IniPath())),
+      m_inputPolling(m_config, m_state, m_icpLinkRead, m_lastAnswers, EmulationOn, m_now),
+      m_outputDriving(m_config, m_state, m_icpLinkWrite, EmulationOn) {
+  // A stop request also cuts short an exchange with a module that does not
+  // answer, so that a stop does not wait for the line's time limit.
+  m_icpLinkRead.SetAbortFlag(&m_readControl.StopRequest);
+  m_icpLinkWrite.SetAbortFlag(&m_writeControl.StopRequest);
+}
 
 TConsoleCore::~TConsoleCore() = default;
 
@@ -35,7 +44,32 @@ void TConsoleCore::Open() {
   m_state.CreateAverages(m_config);
 }
 
+void TConsoleCore::StartUp() {
+  if (!m_config.AutoStartControl) return;
+  StartReadThread();
+  StartWriteThread();
+}
+
+bool TConsoleCore::StartReadThread() {
+  return m_readThread.Start([this] { m_inputPolling.Run(m_readControl); }, m_now());
+}
+
+bool TConsoleCore::StopReadThread() {
+  return m_readThread.Stop();
+}
+
+bool TConsoleCore::StartWriteThread() {
+  return m_writeThread.Start([this] { m_outputDriving.Run(m_writeControl); }, m_now());
+}
+
+bool TConsoleCore::StopWriteThread() {
+  return m_writeThread.Stop();
+}
+
 bool TConsoleCore::Close() {
+  StopWriteThread();
+  StopReadThread();
+
   IniUpdate update(*m_ini);
   const bool configSaved = m_config.SaveConfig(*m_ini, m_crypt);
   const bool setpointsSaved = SaveLastSetpoints();

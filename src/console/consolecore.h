@@ -9,6 +9,11 @@
 #include "common/tdatetime.h"
 #include "configuration/config.h"
 #include "configuration/tmcrypt.h"
+#include "fieldbus/icplink.h"
+#include "fieldbus/inputpolling.h"
+#include "fieldbus/outputdriving.h"
+#include "fieldbus/threadcontrol.h"
+#include "fieldbus/workerthread.h"
 #include "process/processstate.h"
 
 // The console without its windows: the configuration, the process state and
@@ -16,8 +21,9 @@
 // runner owns exactly one, on the user-interface thread.
 //
 // Lifetime: Open() once after construction (loads the configuration and the
-// last setpoints), Close() once at the end (saves them). Workers that are
-// handed pieces of the core must be stopped before it is destroyed.
+// last setpoints), StartUp() on the first tick, Close() once at the end
+// (stops the workers, saves). The destructor waits for a worker that outlived
+// its stop wait before anything it uses is released.
 class TConsoleCore {
  public:
   // "appDir" is the application folder: the INI file, LOG/ and config/ live
@@ -39,9 +45,19 @@ class TConsoleCore {
   // file, then one moving average per input signal. Always succeeds: what the
   // file lacks or garbles keeps its default.
   void Open();
-  // Saves the configuration and "LastSet". False when a write failed (the
-  // failure is in the event log).
+  // The first tick's start-up: the worker threads when AutoStartControl is set.
+  void StartUp();
+  // Stops the worker threads (each waiting at most its stop wait), then saves
+  // the configuration and "LastSet". False when a write failed (the failure
+  // is in the event log).
   bool Close();
+
+  // Worker threads. Start: false when already running or not created.
+  // Stop: false when the thread has not ended within 1000 ms.
+  bool StartReadThread();
+  bool StopReadThread();
+  bool StartWriteThread();
+  bool StopWriteThread();
 
   // Section "LastSet": keys TRRS1 ... ZRFL1, then TRRS2 ... ZRFL2. Values
   // that do not read as a finite single-precision number keep the built-in ones.
@@ -53,6 +69,19 @@ class TConsoleCore {
   const TConfig& Config() const { return m_config; }
   ProcessState& State() { return m_state; }
   IniFile& Ini() { return *m_ini; }
+
+  ThreadControl& ReadControl() { return m_readControl; }
+  ThreadControl& WriteControl() { return m_writeControl; }
+  TICPLink& ICPLinkRead() { return m_icpLinkRead; }
+  TICPLink& ICPLinkWrite() { return m_icpLinkWrite; }
+  TICPLink& ICPLinkServer() { return m_icpLinkServer; }
+  const ModuleAnswers& LastAnswers() const { return m_lastAnswers; }
+  TInputPolling& InputPolling() { return m_inputPolling; }
+  TOutputDriving& OutputDriving() { return m_outputDriving; }
+
+  // Module emulation switched on by the operator (or --emulate): lets the
+  // read and write threads run without an open port. False at every start.
+  std::atomic<bool> EmulationOn{false};
 
   // The acquisition cycle's steps 2-4 (read thread).
   bool TranslateIn();
@@ -66,4 +95,16 @@ class TConsoleCore {
   Tmcrypt m_crypt;
   ProcessState m_state;
   std::unique_ptr<IniFile> m_ini;
+
+  ThreadControl m_readControl;
+  ThreadControl m_writeControl;
+  TICPLink m_icpLinkRead{QStringLiteral("COM2"), 9600};
+  TICPLink m_icpLinkWrite{QStringLiteral("COM3"), 9600};
+  TICPLink m_icpLinkServer{QStringLiteral("COM1"), 57600};
+  ModuleAnswers m_lastAnswers;
+  TInputPolling m_inputPolling;
+  TOutputDriving m_outputDriving;
+  // Last, so that they are destroyed (and their threads waited for) first.
+  TWorkerThread m_readThread{m_readControl, QThread::HighestPriority};
+  TWorkerThread m_writeThread{m_writeControl, QThread::HighPriority};
 };

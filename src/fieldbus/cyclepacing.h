@@ -1,0 +1,25 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+// The worker loops' pacing: a cycle starts about every 980 ms whatever the
+// work took, and a stop request ends the rest within one slice.
+
+inline constexpr uint32_t kCyclePeriodMs = 980;
+inline constexpr uint32_t kCycleSettleMs = 50;  // fixed sleep after the work
+inline constexpr uint32_t kMinimumRestMs = 50;
+inline constexpr uint32_t kOverrunRestMs = 200;  // rest after a cycle that used up its period
+inline constexpr uint32_t kRestSliceMs = 200;
+
+// Milliseconds of a monotonic clock, wrapping at 2^32 like a 32-bit tick.
+uint32_t TickCount();
+
+// The rest after a cycle that began at tick "t0" when it is "now": the rest
+// of the period but at least 50 ms, or 200 ms once the period is used up.
+// Ticks are subtracted modulo 2^32, so the counter's wrap does no harm.
+uint32_t CycleRestMs(uint32_t t0, uint32_t now, uint32_t periodMs);
+
+// Sleeps the rest in slices of at most 200 ms, giving up before a slice when
+// "stop" is set.
+void WaitCycleRest(uint32_t t0, uint32_t periodMs, const std::atomic<bool>& stop);

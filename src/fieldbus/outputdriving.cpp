@@ -1,0 +1,105 @@
+#include "fieldbus/outputdriving.h"
+
+#include <QThread>
+#include <algorithm>
+#include <cmath>
+
+#include "common/formatfloat.h"
+#include "configuration/config.h"
+#include "fieldbus/cyclepacing.h"
+#include "fieldbus/icplink.h"
+#include "fieldbus/threadcontrol.h"
+#include "process/processstate.h"
+#include "storage/eventlog.h"
+
+namespace {
+
+constexpr double kLargestOutputText = 99.999;
+
+}  // namespace
+
+QString OutputValueText(double value) {
+  if (std::isnan(value)) return QStringLiteral("+00.000");
+  const double magnitude = std::min(std::fabs(value), kLargestOutputText);
+  QString digits = FormatFloat(QStringLiteral("00.000"), magnitude);
+  // A magnitude that rounds to zero is sent as "+00.000", never "-00.000".
+  const bool negative = value < 0 && digits != QLatin1String("00.000");
+  digits[2] = u'.';
+  return (negative ? u'-' : u'+') + digits;
+}
+
+QString OutputCommand(int address, int channel, double value) {
+  return u'#' + QString::number(static_cast<uint32_t>(address), 16).toUpper().rightJustified(2, u'0') +
+         QString::number(channel) + OutputValueText(value);
+}
+
+TOutputDriving::TOutputDriving(TConfig& config, ProcessState& state, TICPLink& link,
+                               const std::atomic<bool>& emulationOn)
+    : m_config(config), m_state(state), m_link(link), m_emulationOn(emulationOn) {}
+
+bool TOutputDriving::PrepareOutputs() {
+  for (int section = 0; section < kOutputModuleCount; ++section) {
+    const int base = kFirstOutputSlot + kOutputSlotsPerModule * section;
+    m_state.InstantValues.Set(base + 0, m_state.AveragedValues.Get(Slot::TRRS[section]));
+    m_state.InstantValues.Set(base + 1, m_state.AveragedValues.Get(Slot::TRRP[section]));
+    m_state.InstantValues.Set(base + 2, m_state.AveragedValues.Get(Slot::TRFL[section]));
+  }
+  for (const auto& signal : m_config.OutputSignals) {
+    const int slot = OutputSlot(signal->Module, signal->RecIndex);
+    if (slot < 0) continue;  // a hand-edited index beyond the module's slots
+    m_state.RawValues.Set(slot,
+                          static_cast<float>(signal->CalibrateValue(m_state.InstantValues.Get(slot), false)));
+  }
+  return true;
+}
+
+bool TOutputDriving::WriteOutputs(const std::atomic<bool>* stop) {
+  bool failed = false;
+  for (const auto& signal : m_config.OutputSignals) {
+    if (stop && stop->load()) break;
+    const int module = std::clamp(signal->Module, 0, kOutputModuleCount - 1);
+    const int recIndex = signal->RecIndex;
+    const int slot = OutputSlot(module, recIndex >= 0 && recIndex < kOutputSlotsPerModule ? recIndex : 0);
+    const int channel = std::clamp(static_cast<int>(signal->Chanel), 0, kMaxOutputChannel);
+    if (m_config.DisableDacWrite[module]) continue;
+    if (!m_link.GetActive()) {
+      failed = true;
+      continue;
+    }
+    const int address = module == 0 ? m_config.I7024_1_addr : m_config.I7024_2_addr;
+    m_link.SetCmdString(OutputCommand(address, channel, m_state.RawValues.Get(slot)));
+    QString answer;
+    if (!m_link.SendCommand(answer)) failed = true;
+  }
+  return !failed;
+}
+
+void TOutputDriving::Run(ThreadControl& control) {
+  if (!m_link.GetActive()) {
+    m_link.SetPortName(m_config.HardWritePort);
+    m_link.SetSpeed(m_config.WritePortSpeed);
+    m_link.SetStatus(QString());
+    m_link.SetActive(true);
+    if (!m_link.GetActive() && !m_emulationOn.load()) {
+      AddLogMessage(u"Поток записи: Не могу подключить порт."_qs + m_link.GetPortName());
+      return;
+    }
+  }
+  QThread::currentThread()->setPriority(QThread::HighPriority);
+
+  while (!control.StopRequest.load()) {
+    const uint32_t t0 = TickCount();
+    control.CycleCount.fetch_add(1);
+    if (control.StopRequest.load()) break;
+    try {
+      const bool done = PrepareOutputs() && WriteOutputs(&control.StopRequest);
+      if (!done && !control.StopRequest.load()) control.ErrorCount.fetch_add(1);
+    } catch (...) {
+      CurrentLogEnvironment().Beep();
+    }
+    control.LastWorkMs.store(TickCount() - t0);
+    QThread::msleep(kCycleSettleMs);
+    WaitCycleRest(t0, kCyclePeriodMs, control.StopRequest);
+  }
+  m_link.SetActive(false);
+}
