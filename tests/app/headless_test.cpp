@@ -6,53 +6,12 @@
 #include <QTemporaryDir>
 #include <csignal>
 
+#include "app/headlessconsole.h"
 #include "common/cp1251.h"
 #include "common/inifile.h"
 #include "support/files.h"
 
 namespace {
-
-constexpr int kDeadlineMs = 20000;
-
-// Runs the headless console in a folder until it announces itself, then
-// stops it with a signal.
-class HeadlessConsole {
- public:
-  explicit HeadlessConsole(const QString& home) {
-    m_process.setProgram(QStringLiteral(FLOT_CONSOLE_BIN));
-    m_process.setArguments({"--headless", "--home", home});
-    m_process.setProcessChannelMode(QProcess::SeparateChannels);
-  }
-
-  bool StartAndWaitUntilRunning() {
-    m_process.start();
-    if (!m_process.waitForStarted(kDeadlineMs)) return false;
-    QDeadlineTimer deadline(kDeadlineMs);
-    while (!m_stderr.contains("running headless")) {
-      if (deadline.hasExpired() || m_process.state() != QProcess::Running) return false;
-      m_process.waitForReadyRead(100);
-      m_stderr += m_process.readAllStandardError();
-    }
-    return true;
-  }
-
-  // The exit code after the signal, or -1 when it did not end in time.
-  int StopWith(int signal) {
-    ::kill(static_cast<pid_t>(m_process.processId()), signal);
-    if (!m_process.waitForFinished(kDeadlineMs)) {
-      m_process.kill();
-      return -1;
-    }
-    m_stderr += m_process.readAllStandardError();
-    return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
-  }
-
-  const QByteArray& Stderr() const { return m_stderr; }
-
- private:
-  QProcess m_process;
-  QByteArray m_stderr;
-};
 
 QString IniPathIn(const QTemporaryDir& home) {
   return home.filePath("flotation-console.INI");
