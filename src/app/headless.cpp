@@ -63,6 +63,12 @@ int RunHeadless(const QString& appDir, bool emulate) {
     if (firstTick) {
       firstTick = false;
       core.StartUp();
+      // For the service log: whether the console went on to control the plant.
+      std::fprintf(stderr,
+                   core.Config().AutoStartControl ? "flotation-console: control started%s\n"
+                                                  : "flotation-console: automatic start is off%s\n",
+                   core.EmulationOn ? " (module emulation on)" : "");
+      std::fflush(stderr);
     }
     drain.Drain(core.Config().SaveLogFlag);
   });

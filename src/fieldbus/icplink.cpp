@@ -9,6 +9,7 @@
 #include <cstring>
 #include <thread>
 
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #ifdef __linux__
@@ -311,7 +312,12 @@ bool TICPLink::ReadByte(char& byte) {
   if (m_port->bytesAvailable() == 0) {
     const int waitMs = m_timeouts.ByteWaitMs();
     const Clock::time_point started = Clock::now();
-    if (!m_port->waitForReadyRead(waitMs)) {
+    // The quiet wait is a plain poll: the port's own timed wait records a
+    // time-out error with its message text each time, which a silent module
+    // would pay for twenty times a second.
+    pollfd request{m_port->handle(), POLLIN, 0};
+    const bool readable = ::poll(&request, 1, waitMs) > 0 && (request.revents & POLLIN) != 0;
+    if (!readable || !m_port->waitForReadyRead(0)) {
       // A port whose device went away reports at once, again and again; wait
       // out the byte's time as a quiet line would, instead of spinning.
       const auto left = milliseconds(waitMs) - (Clock::now() - started);

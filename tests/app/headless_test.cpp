@@ -74,6 +74,48 @@ TEST(Headless, AFailedSaveIsReportedInTheLogAndTheExitCode) {
   EXPECT_TRUE(text.endsWith("\r\n"));
 }
 
+QString LogTextIn(const QTemporaryDir& home) {
+  QString text;
+  for (const QString& name : QDir(home.filePath("LOG")).entryList({"*.log"}, QDir::Files))
+    text += FromCp1251(ReadFileBytes(home.filePath("LOG/" + name)));
+  return text;
+}
+
+// The first tick starts the read and write threads when the configuration
+// says so; without their ports they end and say why, unless modules are emulated.
+TEST(Headless, StartsControlOnTheFirstTick) {
+  struct Case {
+    bool autoStart;
+    bool emulate;
+    const char* announcement;
+    bool portMessages;
+  };
+  const Case cases[] = {
+      {true, false, "control started\n", true},
+      {true, true, "control started (module emulation on)", false},
+      {false, false, "automatic start is off", false},
+  };
+  for (const Case& c : cases) {
+    QTemporaryDir home;
+    IniFile ini(IniPathIn(home));
+    ini.WriteString("COM", "HardReadPort", home.filePath("no-port-in"));
+    ini.WriteString("COM", "HardWritePort", home.filePath("no-port-out"));
+    ini.WriteBool("System", "AutoStartControl", c.autoStart);
+    HeadlessConsole console(home.path(), c.emulate ? QStringList{"--emulate"} : QStringList{});
+    ASSERT_TRUE(console.StartAndWaitUntilRunning()) << console.Stderr().constData();
+    ASSERT_TRUE(console.WaitForStderr(c.announcement)) << console.Stderr().constData();
+    ASSERT_EQ(console.StopWith(SIGTERM), 0) << console.Stderr().constData();
+
+    const QString log = LogTextIn(home);
+    EXPECT_EQ(log.contains(u"Поток приема: Не могу подключить порт "_qs + home.filePath("no-port-in")),
+              c.portMessages)
+        << qPrintable(log);
+    EXPECT_EQ(log.contains(u"Поток записи: Не могу подключить порт."_qs + home.filePath("no-port-out")),
+              c.portMessages)
+        << qPrintable(log);
+  }
+}
+
 TEST(Headless, RejectsUnknownArguments) {
   QProcess process;
   process.start(QStringLiteral(FLOT_CONSOLE_BIN), {"--headless", "--frobnicate"});

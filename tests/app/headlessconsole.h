@@ -22,8 +22,13 @@ class HeadlessConsole {
   bool StartAndWaitUntilRunning() {
     m_process.start();
     if (!m_process.waitForStarted(kDeadlineMs)) return false;
+    return WaitForStderr("running headless");
+  }
+
+  // Waits until the console wrote "text" to its standard error.
+  bool WaitForStderr(const QByteArray& text) {
     QDeadlineTimer deadline(kDeadlineMs);
-    while (!m_stderr.contains("running headless")) {
+    while (!m_stderr.contains(text)) {
       if (deadline.hasExpired() || m_process.state() != QProcess::Running) return false;
       m_process.waitForReadyRead(100);
       m_stderr += m_process.readAllStandardError();

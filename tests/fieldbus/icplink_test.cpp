@@ -25,6 +25,7 @@
 #include <unistd.h>
 
 #include "support/files.h"
+#include "support/qtapplication.h"
 
 namespace {
 
@@ -43,16 +44,6 @@ const QString kOpenFailed =
 // How long the module side waits for the link before it gives up; far longer
 // than any exchange, so it only matters when the link is broken.
 constexpr auto kModuleWait = 3s;
-
-// The port's notifiers want an event dispatcher on the thread that opens it,
-// as the worker QThreads have; the test thread gets one from the application.
-void EnsureQtApplication() {
-  if (QCoreApplication::instance() != nullptr) return;
-  static int argc = 1;
-  static char name[] = "fieldbus_test";
-  static char* argv[] = {name, nullptr};
-  new QCoreApplication(argc, argv);  // lives until the process ends
-}
 
 template <typename Condition>
 bool WaitFor(Condition condition, Clock::duration limit) {

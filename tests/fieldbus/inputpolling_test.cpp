@@ -10,6 +10,7 @@
 #include "fieldbus/icplink.h"
 #include "process/processstate.h"
 #include "support/ptybus.h"
+#include "support/qtapplication.h"
 
 namespace {
 
@@ -146,6 +147,7 @@ class InputPollingOnALineTest : public InputPollingTest {
  protected:
   void SetUp() override {
     InputPollingTest::SetUp();
+    EnsureQtApplication();
     ASSERT_TRUE(m_bus.IsOpen());
     m_link.SetPortName(m_bus.Path());
     m_link.SetSpeed(38400);

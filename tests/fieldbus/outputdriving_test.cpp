@@ -13,6 +13,7 @@
 #include "fieldbus/icplink.h"
 #include "process/processstate.h"
 #include "support/ptybus.h"
+#include "support/qtapplication.h"
 
 namespace {
 
@@ -53,7 +54,9 @@ TEST(OutputCommand, HashAddressChannelValue) {
 class OutputDrivingTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    EnsureQtApplication();
     ASSERT_TRUE(m_bus.IsOpen());
+
     // Flows in force: section 1 collector, frother, flocculant, then section 2.
     const float flows[2][3] = {{2.4f, 12.5f, 0.5f}, {30, 70, 10}};
     for (int j = 0; j < 2; ++j) {
