@@ -1,8 +1,13 @@
 #include "fieldbus/cyclepacing.h"
 
+#include <QThread>
 #include <algorithm>
 #include <chrono>
 #include <thread>
+
+#include "fieldbus/icplink.h"
+#include "fieldbus/threadcontrol.h"
+#include "storage/eventlog.h"
 
 uint32_t TickCount() {
   const auto since = std::chrono::steady_clock::now().time_since_epoch();
@@ -24,5 +29,32 @@ void WaitCycleRest(uint32_t t0, uint32_t periodMs, const std::atomic<bool>& stop
     const auto now = Clock::now();
     if (now >= deadline) break;
     std::this_thread::sleep_until(std::min(deadline, now + std::chrono::milliseconds(kRestSliceMs)));
+  }
+}
+
+bool ActivateWorkerLink(TICPLink& link, const QString& port, int speed, bool emulationOn) {
+  if (!link.GetActive()) {
+    link.SetPortName(port);
+    link.SetSpeed(speed);
+    link.SetStatus(QString());
+    link.SetActive(true);
+  }
+  return link.GetActive() || emulationOn;
+}
+
+void RunPacedCycles(ThreadControl& control, const std::function<bool()>& cycle) {
+  while (!control.StopRequest.load()) {
+    const uint32_t t0 = TickCount();
+    control.CycleCount.fetch_add(1);
+    if (control.StopRequest.load()) break;
+    try {
+      // An exchange cut short by the stop request is not a failed cycle.
+      if (!cycle() && !control.StopRequest.load()) control.ErrorCount.fetch_add(1);
+    } catch (...) {
+      CurrentLogEnvironment().Beep();
+    }
+    control.LastWorkMs.store(TickCount() - t0);
+    QThread::msleep(kCycleSettleMs);
+    WaitCycleRest(t0, kCyclePeriodMs, control.StopRequest);
   }
 }

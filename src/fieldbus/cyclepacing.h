@@ -1,7 +1,12 @@
 #pragma once
 
+#include <QString>
 #include <atomic>
 #include <cstdint>
+#include <functional>
+
+class TICPLink;
+struct ThreadControl;
 
 // The worker loops' pacing: a cycle starts about every 980 ms whatever the
 // work took, and a stop request ends the rest within one slice.
@@ -23,3 +28,13 @@ uint32_t CycleRestMs(uint32_t t0, uint32_t now, uint32_t periodMs);
 // Sleeps the rest in slices of at most 200 ms, giving up before a slice when
 // "stop" is set.
 void WaitCycleRest(uint32_t t0, uint32_t periodMs, const std::atomic<bool>& stop);
+
+// The start of a worker on its line: unless the link is already active,
+// activates it with "port" and "speed" (the configuration's). False when it
+// is still not active and module emulation is off: the worker then ends.
+bool ActivateWorkerLink(TICPLink& link, const QString& port, int speed, bool emulationOn);
+
+// The worker loop until StopRequest: a cycle starts about every 980 ms (its
+// work, 50 ms, then the rest of the period); a cycle that returns false counts
+// one error unless the stop request cut it short; an exception only beeps.
+void RunPacedCycles(ThreadControl& control, const std::function<bool()>& cycle);

@@ -5,7 +5,6 @@
 #include "configuration/config.h"
 #include "fieldbus/cyclepacing.h"
 #include "fieldbus/icplink.h"
-#include "fieldbus/threadcontrol.h"
 #include "process/acquisition.h"
 #include "process/dosing.h"
 #include "process/processstate.h"
@@ -96,32 +95,14 @@ bool TInputPolling::ReadModules() {
 }
 
 void TInputPolling::Run(ThreadControl& control) {
-  if (!m_link.GetActive()) {
-    m_link.SetPortName(m_config.HardReadPort);
-    m_link.SetSpeed(m_config.ReadPortSpeed);
-    m_link.SetStatus(QString());
-    m_link.SetActive(true);
-    if (!m_link.GetActive() && !m_emulationOn.load()) {
-      AddLogMessage(u"Поток приема: Не могу подключить порт "_qs + m_link.GetPortName());
-      return;
-    }
+  if (!ActivateWorkerLink(m_link, m_config.HardReadPort, m_config.ReadPortSpeed, m_emulationOn.load())) {
+    AddLogMessage(u"Поток приема: Не могу подключить порт "_qs + m_link.GetPortName());
+    return;
   }
   QThread::currentThread()->setPriority(QThread::HighestPriority);
-
-  while (!control.StopRequest.load()) {
-    const uint32_t t0 = TickCount();
-    control.CycleCount.fetch_add(1);
-    try {
-      const bool done = ReadModules() && TranslateIn(m_state, m_config) &&
-                        UpdateStateRecord(m_state, m_config, m_now()) && CalcWorks(m_state, m_config);
-      // An exchange cut short by the stop request is not a failed cycle.
-      if (!done && !control.StopRequest.load()) control.ErrorCount.fetch_add(1);
-    } catch (...) {
-      CurrentLogEnvironment().Beep();
-    }
-    control.LastWorkMs.store(TickCount() - t0);
-    QThread::msleep(kCycleSettleMs);
-    WaitCycleRest(t0, kCyclePeriodMs, control.StopRequest);
-  }
+  RunPacedCycles(control, [this] {
+    return ReadModules() && TranslateIn(m_state, m_config) && UpdateStateRecord(m_state, m_config, m_now()) &&
+           CalcWorks(m_state, m_config);
+  });
   m_link.SetActive(false);
 }

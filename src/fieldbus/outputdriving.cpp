@@ -75,31 +75,11 @@ bool TOutputDriving::WriteOutputs(const std::atomic<bool>* stop) {
 }
 
 void TOutputDriving::Run(ThreadControl& control) {
-  if (!m_link.GetActive()) {
-    m_link.SetPortName(m_config.HardWritePort);
-    m_link.SetSpeed(m_config.WritePortSpeed);
-    m_link.SetStatus(QString());
-    m_link.SetActive(true);
-    if (!m_link.GetActive() && !m_emulationOn.load()) {
-      AddLogMessage(u"Поток записи: Не могу подключить порт."_qs + m_link.GetPortName());
-      return;
-    }
+  if (!ActivateWorkerLink(m_link, m_config.HardWritePort, m_config.WritePortSpeed, m_emulationOn.load())) {
+    AddLogMessage(u"Поток записи: Не могу подключить порт."_qs + m_link.GetPortName());
+    return;
   }
   QThread::currentThread()->setPriority(QThread::HighPriority);
-
-  while (!control.StopRequest.load()) {
-    const uint32_t t0 = TickCount();
-    control.CycleCount.fetch_add(1);
-    if (control.StopRequest.load()) break;
-    try {
-      const bool done = PrepareOutputs() && WriteOutputs(&control.StopRequest);
-      if (!done && !control.StopRequest.load()) control.ErrorCount.fetch_add(1);
-    } catch (...) {
-      CurrentLogEnvironment().Beep();
-    }
-    control.LastWorkMs.store(TickCount() - t0);
-    QThread::msleep(kCycleSettleMs);
-    WaitCycleRest(t0, kCyclePeriodMs, control.StopRequest);
-  }
+  RunPacedCycles(control, [&] { return PrepareOutputs() && WriteOutputs(&control.StopRequest); });
   m_link.SetActive(false);
 }
