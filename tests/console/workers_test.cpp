@@ -187,6 +187,27 @@ TEST_F(ClosedLoopTest, StopsWithinTheStopWaitWhileModulesAreSilent) {
   EXPECT_FALSE(m_core.ICPLinkWrite().GetActive());
 }
 
+// An input line that goes away under the running thread (an unplugged USB
+// adapter): the thread keeps cycling, counts the failed cycles, keeps the last
+// values, and still stops within its wait.
+TEST_F(ClosedLoopTest, ALineThatGoesAwayCountsErrorsAndKeepsTheLastValues) {
+  ThreadControl& control = m_core.ReadControl();
+  ASSERT_TRUE(m_core.StartReadThread());
+  ASSERT_TRUE(WaitFor([&] { return control.CycleCount >= 2; }));
+  ASSERT_EQ(control.ErrorCount, 0);
+
+  m_inputs.HangUp();
+  const int cycles = control.CycleCount;
+  ASSERT_TRUE(WaitFor([&] { return control.CycleCount >= cycles + 2 && control.ErrorCount >= 1; }, 10000ms));
+  EXPECT_TRUE(control.Running);
+  EXPECT_EQ(m_core.State().RawValues.Get(0), 1);
+  EXPECT_EQ(m_core.State().RawValues.Get(7), 0x104);
+
+  bool stopped = false;
+  EXPECT_LT(Timed([&] { return m_core.StopReadThread(); }, stopped), 1000ms);
+  EXPECT_TRUE(stopped);
+}
+
 TEST(WorkersLifetime, DestroyingTheCoreWaitsForRunningThreads) {
   QTemporaryDir home;
   {

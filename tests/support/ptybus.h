@@ -32,16 +32,21 @@ class PtyBus {
     m_path = QString::fromLocal8Bit(::ttyname(m_slave));
     m_thread = std::thread([this] { Serve(); });
   }
-  ~PtyBus() {
-    m_stop = true;
-    if (m_thread.joinable()) m_thread.join();
-    if (m_master >= 0) ::close(m_master);
-    if (m_slave >= 0) ::close(m_slave);
-  }
+  ~PtyBus() { HangUp(); }
   PtyBus(const PtyBus&) = delete;
   PtyBus& operator=(const PtyBus&) = delete;
 
   bool IsOpen() const { return !m_path.isEmpty(); }
+
+  // Ends the line as an unplugged adapter does: the modules stop and the
+  // device side hangs up.
+  void HangUp() {
+    m_stop = true;
+    if (m_thread.joinable()) m_thread.join();
+    if (m_master >= 0) ::close(m_master);
+    if (m_slave >= 0) ::close(m_slave);
+    m_master = m_slave = -1;
+  }
   const QString& Path() const { return m_path; }
 
   std::vector<std::string> Commands() const {
