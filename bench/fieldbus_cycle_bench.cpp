@@ -13,37 +13,20 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 #include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
-#include <numeric>
 #include <vector>
 
-#include "common/inifile.h"
+#include "app/dconsimprocess.h"
+#include "app/headlessconsole.h"
 
 namespace {
 
-struct Exchange {
-  double firstByte = 0, commandEnd = 0, answerEnd = 0;
-  int bus = 0;
-  QByteArray command, answer;
-};
-
-std::vector<Exchange> ReadLog(const QString& path) {
-  std::vector<Exchange> exchanges;
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return exchanges;
-  for (const QByteArray& line : file.readAll().split('\n')) {
-    const QList<QByteArray> f = line.split('\t');
-    if (f.size() != 6) continue;
-    exchanges.push_back({f[0].toDouble(), f[1].toDouble(), f[2].toDouble(), f[3].toInt(), f[4], f[5]});
-  }
-  return exchanges;
-}
+using Exchange = DconSimProcess::Exchange;
 
 // Seconds the process's threads have spent on a CPU so far, user and kernel,
 // from the scheduler's own accounting (nanoseconds; the tick-sampled figures
@@ -53,7 +36,8 @@ double CpuSeconds(qint64 pid) {
   const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
   for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
     QFile schedstat(tasks.filePath(task + QStringLiteral("/schedstat")));
-    if (schedstat.open(QIODevice::ReadOnly)) total += schedstat.readAll().split(' ').value(0).toDouble() / 1e9;
+    if (schedstat.open(QIODevice::ReadOnly))
+      total += schedstat.readAll().split(' ').value(0).toDouble() / 1e9;
   }
   return total;
 }
@@ -96,59 +80,36 @@ RunResult Run(int baud, int cycles, const QString& turnaround, const QStringList
   QTemporaryDir home;
   const QString in = home.filePath("dcon-in"), out = home.filePath("dcon-out"),
                 log = home.filePath("sim.log");
-  {
-    IniFile ini(home.filePath("flotation-console.INI"));
-    IniUpdate update(ini);
-    ini.WriteString("COM", "HardReadPort", in);
-    ini.WriteString("COM", "HardWritePort", out);
-    ini.WriteInteger("COM", "ReadPortSpeed", baud);
-    ini.WriteInteger("COM", "WritePortSpeed", baud);
-    ini.WriteInteger("System", "AutoStartControl", 1);
-    ini.WriteInteger("System", "LanServer", 0);
-    ini.WriteInteger("MySQL", "Disabled", 1);
-    update.Commit();
+  DconSimProcess::ConfigureConsole(home.path(), in, out, baud);
+  DconSimProcess sim(QStringList{"--pty", in, "--pty", out, "--baud", QString::number(baud), "--turnaround",
+                                 turnaround, "--log", log} +
+                     faults);
+  HeadlessConsole console(home.path());
+  if (!sim.Start() || !console.StartAndWaitUntilRunning()) {
+    std::fprintf(stderr, "could not start the simulator and the console at %d baud\n", baud);
+    return result;
   }
-  QProcess sim;
-  sim.setProgram(QStringLiteral(FLOT_DCON_SIM_BIN));
-  sim.setArguments(QStringList{"--pty", in, "--pty", out, "--baud", QString::number(baud), "--turnaround",
-                               turnaround, "--log", log} +
-                   faults);
-  sim.start();
-  QByteArray simOut;
-  QDeadlineTimer ready(10000);
-  while (!simOut.contains("ready\n") && !ready.hasExpired()) {
-    sim.waitForReadyRead(100);
-    simOut += sim.readAllStandardOutput();
-  }
-  QProcess console;
-  console.setProgram(QStringLiteral(FLOT_CONSOLE_BIN));
-  console.setArguments({"--headless", "--home", home.path()});
-  console.start();
-  console.waitForStarted();
 
   // Skip the start-up (first two cycles), then measure CPU over the rest.
   auto polls = [&] {
-    const auto exchanges = ReadLog(log);
+    const auto exchanges = DconSimProcess::ReadLog(log);
     return std::count_if(exchanges.begin(), exchanges.end(), [](const Exchange& e) { return e.bus == 0; });
   };
   QDeadlineTimer warmUp(30000);
   while (polls() < 4 && !warmUp.hasExpired()) QThread::msleep(50);
-  const double cpuStart = CpuSeconds(console.processId());
+  const double cpuStart = CpuSeconds(console.ProcessId());
   const auto wallBegin = std::chrono::steady_clock::now();
   QDeadlineTimer deadline(cycles * 2000 + 30000);
   while (polls() < 2 * (cycles + 3) && !deadline.hasExpired()) QThread::msleep(100);
-  const double cpuEnd = CpuSeconds(console.processId());
+  const double cpuEnd = CpuSeconds(console.ProcessId());
   const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBegin).count();
   result.cpuPercent = 100.0 * (cpuEnd - cpuStart) / wall;
 
-  ::kill(static_cast<pid_t>(console.processId()), SIGTERM);
-  console.waitForFinished(10000);
-  sim.terminate();
-  sim.waitForFinished(5000);
+  console.StopWith(SIGTERM);
 
   // Group the log into cycles: a read cycle starts with "$01A" on bus 0, a
   // write cycle with the first command of the first output module on bus 1.
-  const auto exchanges = ReadLog(log);
+  const auto exchanges = DconSimProcess::ReadLog(log);
   std::vector<std::vector<Exchange>> readCycles, writeCycles;
   for (const Exchange& e : exchanges) {
     if (e.bus == 0) {

@@ -1,7 +1,5 @@
 #include "fieldbus/inputpolling.h"
 
-#include <QThread>
-
 #include "configuration/config.h"
 #include "fieldbus/cyclepacing.h"
 #include "fieldbus/icplink.h"
@@ -99,7 +97,6 @@ void TInputPolling::Run(ThreadControl& control) {
     AddLogMessage(u"Поток приема: Не могу подключить порт "_qs + m_link.GetPortName());
     return;
   }
-  QThread::currentThread()->setPriority(QThread::HighestPriority);
   RunPacedCycles(control, [this] {
     return ReadModules() && TranslateIn(m_state, m_config) && UpdateStateRecord(m_state, m_config, m_now()) &&
            CalcWorks(m_state, m_config);

@@ -1,6 +1,5 @@
 #include "fieldbus/outputdriving.h"
 
-#include <QThread>
 #include <algorithm>
 #include <cmath>
 
@@ -21,10 +20,10 @@ constexpr double kLargestOutputText = 99.999;
 QString OutputValueText(double value) {
   if (std::isnan(value)) return QStringLiteral("+00.000");
   const double magnitude = std::min(std::fabs(value), kLargestOutputText);
-  QString digits = FormatFloat(QStringLiteral("00.000"), magnitude);
+  // The default settings write a point whatever the system's locale.
+  const QString digits = FormatFloat(QStringLiteral("00.000"), magnitude);
   // A magnitude that rounds to zero is sent as "+00.000", never "-00.000".
   const bool negative = value < 0 && digits != QLatin1String("00.000");
-  digits[2] = u'.';
   return (negative ? u'-' : u'+') + digits;
 }
 
@@ -79,7 +78,6 @@ void TOutputDriving::Run(ThreadControl& control) {
     AddLogMessage(u"Поток записи: Не могу подключить порт."_qs + m_link.GetPortName());
     return;
   }
-  QThread::currentThread()->setPriority(QThread::HighPriority);
   RunPacedCycles(control, [&] { return PrepareOutputs() && WriteOutputs(&control.StopRequest); });
   m_link.SetActive(false);
 }

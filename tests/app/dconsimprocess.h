@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <vector>
 
+#include "common/inifile.h"
+
 // The module simulator as a child process; stopped with the object.
 class DconSimProcess {
  public:
@@ -47,6 +49,21 @@ class DconSimProcess {
 
   const QByteArray& Stdout() const { return m_stdout; }
   QByteArray Stderr() { return m_process.readAllStandardError(); }
+
+  // Writes the console's configuration in "home" for the simulator's ptys
+  // "in" and "out" at "baud": control starts at once, no TCP server, no database.
+  static bool ConfigureConsole(const QString& home, const QString& in, const QString& out, int baud) {
+    IniFile ini(home + QStringLiteral("/flotation-console.INI"));
+    IniUpdate update(ini);
+    ini.WriteString("COM", "HardReadPort", in);
+    ini.WriteString("COM", "HardWritePort", out);
+    ini.WriteInteger("COM", "ReadPortSpeed", baud);
+    ini.WriteInteger("COM", "WritePortSpeed", baud);
+    ini.WriteInteger("System", "AutoStartControl", 1);
+    ini.WriteInteger("System", "LanServer", 0);
+    ini.WriteInteger("MySQL", "Disabled", 1);
+    return update.Commit();
+  }
 
   // The complete lines of a log file written with --log.
   static std::vector<Exchange> ReadLog(const QString& path) {

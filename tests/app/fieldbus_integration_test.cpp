@@ -8,7 +8,6 @@
 
 #include "app/dconsimprocess.h"
 #include "app/headlessconsole.h"
-#include "common/inifile.h"
 
 namespace {
 
@@ -17,16 +16,8 @@ class FieldbusIntegrationTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(m_home.isValid());
-    IniFile ini(m_home.filePath(QStringLiteral("flotation-console.INI")));
-    IniUpdate update(ini);
-    ini.WriteString("COM", "HardReadPort", m_home.filePath("dcon-in"));
-    ini.WriteString("COM", "HardWritePort", m_home.filePath("dcon-out"));
-    ini.WriteInteger("COM", "ReadPortSpeed", 38400);
-    ini.WriteInteger("COM", "WritePortSpeed", 38400);
-    ini.WriteInteger("System", "AutoStartControl", 1);
-    ini.WriteInteger("System", "LanServer", 0);
-    ini.WriteInteger("MySQL", "Disabled", 1);
-    ASSERT_TRUE(update.Commit());
+    ASSERT_TRUE(DconSimProcess::ConfigureConsole(m_home.path(), m_home.filePath("dcon-in"),
+                                                 m_home.filePath("dcon-out"), 38400));
   }
 
   QString LogPath() const { return m_home.filePath(QStringLiteral("sim.log")); }

@@ -48,6 +48,7 @@ class HeadlessConsole {
   }
 
   const QByteArray& Stderr() const { return m_stderr; }
+  qint64 ProcessId() const { return m_process.processId(); }
 
  private:
   QProcess m_process;
