@@ -68,6 +68,9 @@ int RunHeadless(const QString& appDir, bool emulate) {
                    core.Config().AutoStartControl ? "flotation-console: control started%s\n"
                                                   : "flotation-console: automatic start is off%s\n",
                    core.EmulationOn ? " (module emulation on)" : "");
+      if (core.WinSockServer().GetActive()) {
+        std::fprintf(stderr, "flotation-console: query server on TCP port %d\n", core.WinSockServer().BoundPort());
+      }
       std::fflush(stderr);
     }
     drain.Drain(core.Config().SaveLogFlag);

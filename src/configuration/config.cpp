@@ -189,6 +189,14 @@ bool TConfig::LoadConfig(IniFile& ini, Tmcrypt& crypt) {
     ReadInto(SaveLogFlag, ini, kSystem, QStringLiteral("SaveLogFlag"));
     ReadInto(AutoStartControl, ini, kSystem, QStringLiteral("AutoStartControl"));
     ReadInto(LanServer, ini, kSystem, QStringLiteral("LanServer"));
+    ReadInto(LanPort, ini, kSystem, QStringLiteral("LanPort"));
+    if (LanPort < 1 || LanPort > 65535) LanPort = kDefaultLanPort;
+    ReadInto(LanBindAddress, ini, kSystem, QStringLiteral("LanBindAddress"));
+    ReadInto(LanAllow, ini, kSystem, QStringLiteral("LanAllow"));
+    ReadInto(LanIdleTimeout, ini, kSystem, QStringLiteral("LanIdleTimeout"));
+    if (LanIdleTimeout < 0) LanIdleTimeout = 0;
+    ReadInto(LanMaxConnections, ini, kSystem, QStringLiteral("LanMaxConnections"));
+    if (LanMaxConnections < 1) LanMaxConnections = kDefaultLanMaxConnections;
 
     ReadInto(HardReadPort, ini, kCom, QStringLiteral("HardReadPort"));
     ReadInto(HardWritePort, ini, kCom, QStringLiteral("HardWritePort"));

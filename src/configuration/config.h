@@ -55,6 +55,8 @@ inline constexpr int kInputSignalCount = 8;
 inline constexpr int kOutputSignalCount = 6;
 inline constexpr int kSignalRoom = 10;
 inline constexpr int kDefaultMinuteRecordLimit = 4320;
+inline constexpr int kDefaultLanPort = 7777;
+inline constexpr int kDefaultLanMaxConnections = 64;
 
 // Everything the plant engineer can set. Created with the built-in defaults;
 // loaded once at start, changed by the settings windows, saved at exit. The
@@ -118,6 +120,14 @@ class TConfig {
   Setting<bool> ShutdownOnExit{false};
   Setting<bool> AutoStartControl{true};
   Setting<bool> LanServer{true};
+  // Optional keys of the TCP query server, read but never written: an
+  // engineer adds them by hand, and a file without them keeps the server as
+  // it always was (all addresses, port 7777, everyone, no idle limit).
+  Setting<int> LanPort{kDefaultLanPort};                 // 1 ... 65535
+  Setting<QString> LanBindAddress;                       // empty: all addresses
+  Setting<QString> LanAllow;                             // empty: everyone
+  Setting<int> LanIdleTimeout{0};                        // seconds, 0 = never
+  Setting<int> LanMaxConnections{kDefaultLanMaxConnections};  // at least 1
 
   // Reads every stored field; absent or unreadable values keep the current
   // ones. The secret is unscrambled with "crypt".

@@ -21,6 +21,10 @@ TConsoleCore::TConsoleCore(QString appDir, std::function<TDateTime()> now)
   // answer, so that a stop does not wait for the line's time limit.
   m_icpLinkRead.SetAbortFlag(&m_readControl.StopRequest);
   m_icpLinkWrite.SetAbortFlag(&m_writeControl.StopRequest);
+  m_icpLinkServer.SetAbortFlag(&m_linkControl.StopRequest);
+  m_winSockServer.SetOnQuery([this](QByteArray& query, QByteArray& answer, const QString& peer) {
+    m_stationQuery.WinSockServerQuery(query, answer, peer);
+  });
 }
 
 TConsoleCore::~TConsoleCore() = default;
@@ -42,12 +46,45 @@ void TConsoleCore::Open() {
   m_config.LoadConfig(*m_ini, m_crypt);
   LoadLastSetpoints();
   m_state.CreateAverages(m_config);
+  ConnectDatabase();
+}
+
+bool TConsoleCore::ConnectDatabase() {
+  const DatabaseSettings settings{m_config.Host, m_config.Login, m_config.Password, m_config.Version,
+                                  m_config.Disabled};
+  return ::ConnectDatabase(m_sqlConnection, settings, [this](const QString& text) { AddLogRec(text); });
 }
 
 void TConsoleCore::StartUp() {
   if (!m_config.AutoStartControl) return;
   StartReadThread();
   StartWriteThread();
+  StartLinkThread();
+  if (!m_winSockServer.GetActive() && m_config.LanServer) StartLanServer();
+  AddLogRec(u"Автозапуск контроля аппаратуры."_qs);
+}
+
+bool TConsoleCore::StartLinkThread() {
+  return m_linkThread.Start([this] { m_stationLink.LinkThreadWork(); }, m_now());
+}
+
+bool TConsoleCore::StopLinkThread() {
+  return m_linkThread.Stop();
+}
+
+bool TConsoleCore::StartLanServer() {
+  TWinSockServer::LanOptions options;
+  options.BindAddress = m_config.LanBindAddress;
+  options.Allow = m_config.LanAllow;
+  options.IdleTimeoutSec = m_config.LanIdleTimeout;
+  options.MaxConnections = m_config.LanMaxConnections;
+  m_winSockServer.SetLanOptions(options);
+  m_winSockServer.SetServerPortNum(m_config.LanPort);
+  if (m_winSockServer.Start(m_config.LanPort)) return true;
+  // Nobody handles the server's errors at run time, so a plant that expects
+  // the station on the network learns why it is silent from the event log.
+  AddLogMessage(u"Сервер запросов не запущен: "_qs + m_winSockServer.GetLastMessage().trimmed());
+  return false;
 }
 
 bool TConsoleCore::StartReadThread() {
@@ -67,6 +104,7 @@ bool TConsoleCore::StopWriteThread() {
 }
 
 bool TConsoleCore::Close() {
+  StopLinkThread();
   StopWriteThread();
   StopReadThread();
 

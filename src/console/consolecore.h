@@ -15,6 +15,12 @@
 #include "fieldbus/threadcontrol.h"
 #include "fieldbus/workerthread.h"
 #include "process/processstate.h"
+#include "station/commandset.h"
+#include "station/linkthread.h"
+#include "station/logrecs.h"
+#include "station/stationquery.h"
+#include "station/winsockserver.h"
+#include "storage/database.h"
 
 // The console without its windows: the configuration, the process state and
 // the operations of the acquisition cycle. The main window or the headless
@@ -42,14 +48,18 @@ class TConsoleCore {
   QString LogDir() const;
 
   // Built-in setpoints, then the configuration and "LastSet" from the INI
-  // file, then one moving average per input signal. Always succeeds: what the
-  // file lacks or garbles keeps its default.
+  // file, then one moving average per input signal, then one attempt to
+  // connect to the history database. Always succeeds: what the file lacks or
+  // garbles keeps its default, and the console runs without the database.
   void Open();
-  // The first tick's start-up: the worker threads when AutoStartControl is set.
+  // The first tick's start-up when AutoStartControl is set: the read, write
+  // and station-link threads, the TCP query server when LanServer is set,
+  // and the log record of the automatic start.
   void StartUp();
-  // Stops the worker threads (each waiting at most its stop wait), then saves
-  // the configuration and "LastSet". False when a write failed (the failure
-  // is in the event log).
+  // Stops the station link, write and read threads (each waiting at most its
+  // stop wait), then saves the configuration and "LastSet". False when a
+  // write failed (the failure is in the event log). The TCP query server
+  // runs on until the core is destroyed.
   bool Close();
 
   // Worker threads. Start: false when already running or not created.
@@ -58,6 +68,19 @@ class TConsoleCore {
   bool StopReadThread();
   bool StartWriteThread();
   bool StopWriteThread();
+  bool StartLinkThread();
+  bool StopLinkThread();
+
+  // Starts the TCP query server on LanPort with the LanBindAddress,
+  // LanAllow, LanIdleTimeout and LanMaxConnections settings; false when it
+  // cannot listen (the reason is the server's LastMessage, also in the event log).
+  bool StartLanServer();
+
+  // One attempt to open the history database with the [MySQL] settings.
+  bool ConnectDatabase();
+
+  // Appends a line to the log records the central station collects.
+  void AddLogRec(const QString& text) { m_logRecs.AddLogRec(text); }
 
   // Section "LastSet": keys TRRS1 ... ZRFL1, then TRRS2 ... ZRFL2. Values
   // that do not read as a finite single-precision number keep the built-in ones.
@@ -72,6 +95,13 @@ class TConsoleCore {
 
   ThreadControl& ReadControl() { return m_readControl; }
   ThreadControl& WriteControl() { return m_writeControl; }
+  ThreadControl& LinkControl() { return m_linkControl; }
+  LogRecList& LogRecs() { return m_logRecs; }
+  TCommandSet& CommandSet() { return m_commandSet; }
+  TStationLink& StationLink() { return m_stationLink; }
+  TStationQuery& StationQuery() { return m_stationQuery; }
+  TWinSockServer& WinSockServer() { return m_winSockServer; }
+  TSQLConnection& SQLConnection1() { return m_sqlConnection; }
   TICPLink& ICPLinkRead() { return m_icpLinkRead; }
   TICPLink& ICPLinkWrite() { return m_icpLinkWrite; }
   TICPLink& ICPLinkServer() { return m_icpLinkServer; }
@@ -98,13 +128,21 @@ class TConsoleCore {
 
   ThreadControl m_readControl;
   ThreadControl m_writeControl;
+  ThreadControl m_linkControl;
+  LogRecList m_logRecs;
+  TSQLConnection m_sqlConnection;
   TICPLink m_icpLinkRead{QStringLiteral("COM2"), 9600};
   TICPLink m_icpLinkWrite{QStringLiteral("COM3"), 9600};
   TICPLink m_icpLinkServer{QStringLiteral("COM1"), 57600};
   ModuleAnswers m_lastAnswers;
   TInputPolling m_inputPolling;
   TOutputDriving m_outputDriving;
+  TCommandSet m_commandSet{m_state, m_logRecs, m_linkControl};
+  TStationLink m_stationLink{m_icpLinkServer, m_config, m_linkControl, m_commandSet};
+  TStationQuery m_stationQuery{m_config, m_linkControl, m_commandSet};
   // Last, so that they are destroyed (and their threads waited for) first.
+  TWinSockServer m_winSockServer;
   TWorkerThread m_readThread{m_readControl, QThread::HighestPriority};
   TWorkerThread m_writeThread{m_writeControl, QThread::HighPriority};
+  TWorkerThread m_linkThread{m_linkControl, QThread::HighPriority};
 };

@@ -1,4 +1,4 @@
-// Replays the fuzz corpora as ordinary tests, so that every input that once
+// Replays a fuzz target's corpus as an ordinary test, so that every input that once
 // found a fault (and the seeds) runs with every build.
 
 #include <gtest/gtest.h>
@@ -10,8 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 namespace {
 
-TEST(FuzzCorpus, ModuleAnswersReplayCleanly) {
-  const QDir corpus(QStringLiteral(FLOT_FUZZ_CORPUS "/module_answer"));
+TEST(FLOT_FUZZ_SUITE, ReplaysCleanly) {
+  const QDir corpus(QStringLiteral(FLOT_FUZZ_CORPUS));
   const QStringList files = corpus.entryList(QDir::Files);
   ASSERT_FALSE(files.isEmpty()) << "no corpus in " << qPrintable(corpus.path());
   for (const QString& name : files) {
