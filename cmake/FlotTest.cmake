@@ -12,7 +12,11 @@ function(flot_add_test)
   # gtest_discover_tests flattens PROPERTIES into one list, so a property
   # whose value is itself a list (two ENVIRONMENT entries) would swallow the
   # properties after it; each variable therefore gets a property of its own.
-  set(props ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120 LABELS "${T_LABELS}")
+  # An empty value would vanish in that flattening too, so LABELS only when given.
+  set(props ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)
+  if(T_LABELS)
+    list(APPEND props LABELS "${T_LABELS}")
+  endif()
   if("mariadb" IN_LIST T_FIXTURES)
     list(APPEND props ENVIRONMENT_MODIFICATION "FLOT_MARIADB_DIR=set:${FLOT_MARIADB_DIR}")
   endif()

@@ -114,7 +114,11 @@ QChar SystemDecimalSeparator() {
 
 QString RecordToText(const StateRecord& record, bool minuteForm) {
   const QString pattern = minuteForm ? u"yyyy-mm-dd hh:nn:00"_qs : u"yyyy-mm-dd hh:nn:ss"_qs;
-  QString text = u"RecMoment='"_qs + FormatDateTime(pattern, record.RecMoment) + u"',"_qs;
+  QString text;
+  text.reserve(1024);  // a record with long values stays well below this
+  text += u"RecMoment='"_qs;
+  text += FormatDateTime(pattern, record.RecMoment);
+  text += u"',"_qs;
   for (int section = 0; section < 2; ++section) {
     for (const RecordItem& item : kRecordItems) {
       text += QLatin1StringView(item.Base);

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <cmath>
+#include <cstring>
+#include <random>
 #include <limits>
 #include <string>
 #include <vector>
@@ -63,6 +66,43 @@ TEST(FloatTextGeneral, NotANumberAndInfinities_PrintAsWords) {
 
 TEST(FloatTextGeneral, DecimalSeparator_IsTheOneGiven) {
   ExpectGeneral({{12.5, "12,5"}, {-1.5e-7, "-1,5E-7"}, {42, "42"}}, u',');
+}
+
+TEST(FloatTextGeneral, HalfwayValuesRoundAwayFromZero) {
+  // Exactly halfway between two 15-digit numbers: away from zero, not to even.
+  ExpectGeneral({{100000000000000.5, "100000000000001"},
+                 {-100000000000000.5, "-100000000000001"},
+                 {100000000000001.5, "100000000000002"},
+                 {0.1000000000000005, "0.100000000000001"}});
+}
+
+TEST(FloatTextGeneral, AgreesWithTheExactDigitsForManyValues) {
+  // The text must be the exact value rounded to 15 digits, however it is made.
+  std::mt19937_64 random(20261210);
+  std::uniform_int_distribution<uint64_t> bits;
+  for (int i = 0; i < 200000; ++i) {
+    double value = 0;
+    if (i % 2 == 0) {
+      const uint64_t raw = bits(random);
+      std::memcpy(&value, &raw, sizeof value);
+      if (!std::isfinite(value)) continue;
+    } else {
+      // Widened single-precision values, as the station link writes them.
+      const auto raw = static_cast<uint32_t>(bits(random));
+      float single = 0;
+      std::memcpy(&single, &raw, sizeof single);
+      if (!std::isfinite(single)) continue;
+      value = single;
+    }
+    DecimalDigits exact = ExactDecimalDigits(value);
+    RoundDecimalDigits(exact, 15);
+    const QString text = FloatToStrGeneral(value);
+    // The same number written from the exact digits: 0.DIGITS times 10^PointPosition.
+    const QString exactText = (exact.Negative ? u"-0."_qs : u"0."_qs) + QString::fromStdString(exact.Digits) +
+                              u'e' + QString::number(exact.PointPosition);
+    ASSERT_EQ(text.toDouble(), exactText.toDouble()) << text.toStdString() << " vs " << exactText.toStdString();
+    ASSERT_LE(text.size(), 22) << text.toStdString();
+  }
 }
 
 }  // namespace
