@@ -1,0 +1,232 @@
+// The whole chain as a plant runs it: simulated modules, the headless
+// console, the central station's collector and the history database.
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTemporaryDir>
+#include <QThread>
+#include <csignal>
+
+#include "app/dconsimprocess.h"
+#include "app/headlessconsole.h"
+#include "common/cp1251.h"
+#include "common/inifile.h"
+#include "common/tdatetime.h"
+#include "configuration/tmcrypt.h"
+#include "support/mariadb.h"
+#include "support/ptybridge.h"
+#include "support/qtapplication.h"
+#include "support/stationclient.h"
+
+namespace {
+
+constexpr int kMinuteMs = 60000;
+
+// Name=value pairs of a record text.
+QMap<QString, QString> RecordItems(const QString& text) {
+  QMap<QString, QString> items;
+  for (const QString& item : text.split(u',')) {
+    const qsizetype equals = item.indexOf(u'=');
+    if (equals > 0) items.insert(item.left(equals), item.mid(equals + 1));
+  }
+  return items;
+}
+
+class StationEndToEndTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    EnsureQtApplication();
+    const std::optional<MariaDbServer> server = MariaDbServer::Find();
+    ASSERT_TRUE(server) << "no test database server (FLOT_MARIADB_DIR)";
+    m_server = *server;
+    m_database = u"flot_e2e_"_qs + QString::number(QCoreApplication::applicationPid());
+    ASSERT_TRUE(m_home.isValid());
+  }
+  void TearDown() override {
+    if (QSqlDatabase::contains(u"e2e"_qs)) {
+      {
+        QSqlDatabase db = QSqlDatabase::database(u"e2e"_qs);
+        QSqlQuery(db).exec(u"DROP DATABASE IF EXISTS "_qs + m_database);
+        db.close();
+      }
+      QSqlDatabase::removeDatabase(u"e2e"_qs);
+    }
+  }
+
+  // The simulator's lines, the TCP server on a free port, the serial
+  // station line as given, and the history database with the test account.
+  void Configure(const QString& stationLine) {
+    m_port = FreeTcpPort();
+    ASSERT_TRUE(DconSimProcess::ConfigureConsole(m_home.path(), m_home.filePath(u"dcon-in"_qs),
+                                                 m_home.filePath(u"dcon-out"_qs), 38400));
+    IniFile ini(m_home.filePath(u"flotation-console.INI"_qs));
+    IniUpdate update(ini);
+    ini.WriteInteger(u"System"_qs, u"LanServer"_qs, 1);
+    ini.WriteInteger(u"System"_qs, u"LanPort"_qs, m_port);
+    ini.WriteString(u"COM"_qs, u"ServerLinkPort"_qs, stationLine);
+    ini.WriteInteger(u"COM"_qs, u"LinkPortSpeed"_qs, 38400);
+    ini.WriteInteger(u"MySQL"_qs, u"Disabled"_qs, 0);
+    ini.WriteString(u"MySQL"_qs, u"Host"_qs, m_server.HostWithPort());
+    ini.WriteString(u"MySQL"_qs, u"Login"_qs, m_server.User);
+    ini.WriteInteger(u"MySQL"_qs, u"SavePassword"_qs, 1);
+    Tmcrypt crypt;
+    ini.WriteString(u"MySQL"_qs, u"Password"_qs, crypt.ScrambleText(m_server.Password));
+    ASSERT_TRUE(update.Commit());
+  }
+
+  // Runs the collector once over "link" ("--tcp HOST:PORT" or "--serial DEV").
+  int Collect(const QStringList& link) {
+    QProcess collector;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"FLOT_STATION_DB_PASSWORD"_qs, m_server.Password);
+    collector.setProcessEnvironment(environment);
+    collector.setProgram(QStringLiteral(FLOT_STATION_BIN));
+    collector.setArguments(link + QStringList{u"--db-host"_qs, m_server.Host, u"--db-port"_qs,
+                                              QString::number(m_server.Port), u"--db-user"_qs, m_server.User,
+                                              u"--database"_qs, m_database, u"--once"_qs});
+    collector.start();
+    if (!collector.waitForFinished(60000)) {
+      collector.kill();
+      collector.waitForFinished();
+      ADD_FAILURE() << "collector did not finish";
+      return -1;
+    }
+    m_collectorOutput = collector.readAllStandardError();
+    return collector.exitCode();
+  }
+
+  QSqlDatabase Database() {
+    if (!QSqlDatabase::contains(u"e2e"_qs)) {
+      QSqlDatabase db = QSqlDatabase::addDatabase(u"QMYSQL"_qs, u"e2e"_qs);
+      db.setHostName(m_server.Host);
+      db.setPort(m_server.Port);
+      db.setUserName(m_server.User);
+      db.setPassword(m_server.Password);
+      db.setDatabaseName(m_database);
+      db.open();
+    }
+    return QSqlDatabase::database(u"e2e"_qs);
+  }
+
+  // Every row of puf_data, oldest first, as column=value texts.
+  std::vector<QMap<QString, QVariant>> Rows() {
+    std::vector<QMap<QString, QVariant>> rows;
+    QSqlQuery query(Database());
+    if (!query.exec(u"select * from puf_data order by RecMoment"_qs)) return rows;
+    while (query.next()) {
+      QMap<QString, QVariant> row;
+      const QSqlRecord record = query.record();
+      for (int i = 0; i < record.count(); ++i) row.insert(record.fieldName(i), query.value(i));
+      rows.push_back(row);
+    }
+    return rows;
+  }
+
+  QStringList LogMessages() {
+    QStringList messages;
+    QSqlQuery query(Database());
+    if (query.exec(u"select Message from puf_log order by Id"_qs)) {
+      while (query.next()) messages << query.value(0).toString();
+    }
+    return messages;
+  }
+
+  MariaDbServer m_server;
+  QString m_database;
+  QTemporaryDir m_home;
+  int m_port = 0;
+  QByteArray m_collectorOutput;
+};
+
+TEST_F(StationEndToEndTest, EveryMinuteArrivesOnceWithTheConsolesValues) {
+  Configure(u"/nonexistent/station"_qs);
+  DconSimProcess sim({"--pty", m_home.filePath("dcon-in"), "--pty", m_home.filePath("dcon-out"), "--baud", "38400"});
+  ASSERT_TRUE(sim.Start()) << sim.Stderr().constData();
+  HeadlessConsole console(m_home.path());
+  ASSERT_TRUE(console.StartAndWaitUntilRunning()) << console.Stderr().constData();
+  ASSERT_TRUE(console.WaitForStderr("query server on TCP port")) << console.Stderr().constData();
+
+  // Wait for a finished minute: then the oldest waiting record is final.
+  StationClient station;
+  ASSERT_TRUE(station.Connect(m_port));
+  ASSERT_TRUE(station.ReadGreeting());
+  QDeadlineTimer deadline(kMinuteMs + 15000);
+  int waiting = 0;
+  while (waiting < 2 && !deadline.hasExpired()) {
+    QThread::msleep(500);
+    const QByteArray reply = station.Ask("PUF1", "GetUnsavedCount");
+    waiting = reply.mid(24, reply.indexOf('<') - 24).toInt();
+  }
+  ASSERT_GE(waiting, 2);
+  const QByteArray oldest = station.Ask("PUF1", "GetUnsavedRecord");
+  ASSERT_TRUE(oldest.startsWith("PUF1:GetUnsavedRecord_OK:RecMoment='")) << oldest.constData();
+  const QMap<QString, QString> reported = RecordItems(FromCp1251(oldest.mid(25, oldest.indexOf('<') - 25)));
+  ASSERT_EQ(reported.size(), 37);
+
+  ASSERT_EQ(Collect({u"--tcp"_qs, u"127.0.0.1:"_qs + QString::number(m_port)}), 0) << m_collectorOutput.constData();
+  std::vector<QMap<QString, QVariant>> rows = Rows();
+  ASSERT_GE(rows.size(), 2u);
+
+  // The finished minute, value for value as the console reported it.
+  const QMap<QString, QVariant>& first = rows.front();
+  EXPECT_EQ(u"'"_qs + first.value(u"RecMoment"_qs).toDateTime().toString(u"yyyy-MM-dd hh:mm:ss"_qs) + u"'"_qs,
+            reported.value(u"RecMoment"_qs));
+  for (auto it = reported.begin(); it != reported.end(); ++it) {
+    if (it.key() == u"RecMoment") continue;
+    ASSERT_TRUE(first.contains(it.key())) << it.key().toStdString();
+    EXPECT_EQ(first.value(it.key()).toDouble(), it.value().toDouble()) << it.key().toStdString();
+  }
+  // Nothing waits at the console but at most the current minute.
+  const QByteArray after = station.Ask("PUF1", "GetUnsavedCount");
+  EXPECT_LE(after.mid(24, after.indexOf('<') - 24).toInt(), 1) << after.constData();
+
+  // A second collection a little later adds no second row for any minute
+  // and leaves no minute out.
+  QThread::msleep(1500);
+  ASSERT_EQ(Collect({u"--tcp"_qs, u"127.0.0.1:"_qs + QString::number(m_port)}), 0) << m_collectorOutput.constData();
+  rows = Rows();
+  for (size_t i = 1; i < rows.size(); ++i) {
+    EXPECT_EQ(rows[i - 1].value(u"RecMoment"_qs).toDateTime().secsTo(rows[i].value(u"RecMoment"_qs).toDateTime()), 60)
+        << "minutes " << i - 1 << " and " << i;
+  }
+  EXPECT_TRUE(LogMessages().contains(u"Автозапуск контроля аппаратуры."_qs)) << LogMessages().join(u'|').toStdString();
+  EXPECT_EQ(station.Ask("PUF1", "GetLogRecCount"), BuildFrame("PUF1", "GetLogRecCount_OK:0"));
+
+  EXPECT_EQ(console.StopWith(SIGTERM), 0) << console.Stderr().constData();
+}
+
+TEST_F(StationEndToEndTest, CollectorOnTheSerialStationLine) {
+  PtyBridge cable;
+  Configure(cable.First());
+  DconSimProcess sim({"--pty", m_home.filePath("dcon-in"), "--pty", m_home.filePath("dcon-out"), "--baud", "38400"});
+  ASSERT_TRUE(sim.Start()) << sim.Stderr().constData();
+  HeadlessConsole console(m_home.path());
+  ASSERT_TRUE(console.StartAndWaitUntilRunning()) << console.Stderr().constData();
+  ASSERT_TRUE(console.WaitForStderr("query server on TCP port")) << console.Stderr().constData();
+
+  // The current minute's record exists after the first acquisition cycle.
+  StationClient station;
+  ASSERT_TRUE(station.Connect(m_port));
+  ASSERT_TRUE(station.ReadGreeting());
+  QDeadlineTimer deadline(15000);
+  while (station.Ask("PUF1", "GetUnsavedCount") != BuildFrame("PUF1", "GetUnsavedCount_OK:1") &&
+         !deadline.hasExpired()) {
+    QThread::msleep(200);
+  }
+
+  ASSERT_EQ(Collect({u"--serial"_qs, cable.Second(), u"--baud"_qs, u"38400"_qs}), 0) << m_collectorOutput.constData();
+  const std::vector<QMap<QString, QVariant>> rows = Rows();
+  ASSERT_GE(rows.size(), 1u);
+  EXPECT_EQ(rows.back().size(), 37);
+  EXPECT_TRUE(LogMessages().contains(u"Автозапуск контроля аппаратуры."_qs)) << LogMessages().join(u'|').toStdString();
+
+  EXPECT_EQ(console.StopWith(SIGTERM), 0) << console.Stderr().constData();
+}
+
+}  // namespace
