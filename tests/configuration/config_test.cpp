@@ -464,6 +464,39 @@ TEST_F(ConfigTest, HandEditedValuesFallBackOrKeepTheirDefaults) {
   EXPECT_DOUBLE_EQ(rvf2.CalibrateValue(50, false), 600);
 }
 
+TEST_F(ConfigTest, QueryServerKeysAreReadCheckedAndNeverWritten) {
+  struct Case {
+    const char* Text;
+    int Port;
+    int IdleTimeout;
+    int MaxConnections;
+  };
+  const Case cases[] = {
+      {"LanPort=8080\r\nLanIdleTimeout=300\r\nLanMaxConnections=8\r\n", 8080, 300, 8},
+      {"", 7777, 0, 64},
+      {"LanPort=0\r\nLanIdleTimeout=-5\r\nLanMaxConnections=0\r\n", 7777, 0, 64},
+      {"LanPort=70000\r\nLanMaxConnections=-1\r\n", 7777, 0, 64},
+  };
+  for (const Case& c : cases) {
+    WriteFile(QByteArray("[System]\r\nLanBindAddress=10.0.0.5\r\nLanAllow=10.0.0.0/8, 192.168.1.7\r\n") + c.Text);
+    IniFile ini(Path());
+    TConfig config;
+    ASSERT_TRUE(config.LoadConfig(ini, m_crypt));
+    EXPECT_EQ(config.LanPort, c.Port) << c.Text;
+    EXPECT_EQ(config.LanIdleTimeout, c.IdleTimeout) << c.Text;
+    EXPECT_EQ(config.LanMaxConnections, c.MaxConnections) << c.Text;
+    EXPECT_EQ(config.LanBindAddress.Get(), "10.0.0.5");
+    EXPECT_EQ(config.LanAllow.Get(), "10.0.0.0/8, 192.168.1.7");
+  }
+  // A file without them stays without them: the saved layout is the classic one.
+  QFile::remove(Path());
+  IniFile ini(Path());
+  TConfig config;
+  config.LanPort = 9000;
+  ASSERT_TRUE(config.SaveConfig(ini, m_crypt));
+  EXPECT_FALSE(ini.ReadSection(QStringLiteral("System")).contains(QStringLiteral("LanPort")));
+}
+
 TEST_F(ConfigTest, DamagedFileLoadsDefaultsAndTheNextSaveWritesEveryKey) {
   const QByteArray damaged[] = {
       QByteArray("[MySQL]\r\nHost=10.0.0.5\r\n[COM"),  // cut in a section header
