@@ -70,8 +70,10 @@ PIDS+=($!)
 CONSOLE_OK=0
 if [ -x "$BIN/flotation-console" ]; then
   mkdir -p "$WORK/console"
-  # Only emulation runs: every serial port points nowhere.
-  printf '[System]\r\nLanPort=%s\r\nAutoStartControl=1\r\nLanServer=1\r\n[COM]\r\nHardReadPort=/nonexistent\r\nHardWritePort=/nonexistent\r\nServerLinkPort=/nonexistent\r\n' \
+  # Both input modules emulated (fixed answers), so that the read thread runs
+  # its whole cycle, conversion, averaging, state record and dosing, without
+  # serial lines; room for 64 load clients and the cycle watcher.
+  printf '[System]\r\nLanPort=%s\r\nAutoStartControl=1\r\nLanServer=1\r\nLanMaxConnections=100\r\n[COM]\r\nHardReadPort=/nonexistent\r\nHardWritePort=/nonexistent\r\nServerLinkPort=/nonexistent\r\n[MySQL]\r\nDisabled=1\r\n[Emul]\r\nemul_I7017_1_flag=1\r\nemul_I7017_2_flag=1\r\n' \
     "$CONSOLE_PORT" >"$WORK/console/flotation-console.INI"
   "$BIN/flotation-console" --headless --emulate --home "$WORK/console" >"$WORK/console.log" 2>&1 &
   PIDS+=($!)
@@ -102,8 +104,10 @@ measure() {
 
 measure server-alone --console "127.0.0.1:$ECHO_PORT" --command GetStateRec --prefix PUF1
 if [ "$CONSOLE_OK" = 1 ]; then
-  measure console --console "127.0.0.1:$CONSOLE_PORT" --command GetStateRec --prefix PUF1
-  measure console --console "127.0.0.1:$CONSOLE_PORT" --command GetUnsavedCount --prefix PUF1
+  # --watch-cycle: one more connection reads the state record's time stamp
+  # every 20 ms and reports on stderr whether the acquisition kept its period.
+  measure console --console "127.0.0.1:$CONSOLE_PORT" --command GetStateRec --prefix PUF1 --watch-cycle
+  measure console --console "127.0.0.1:$CONSOLE_PORT" --command GetUnsavedCount --prefix PUF1 --watch-cycle
 fi
 measure modbus-peer --modbus "127.0.0.1:$MODBUS_PORT"
 
@@ -136,3 +140,4 @@ awk -F, '
         median(rate[order[i]]), median(mid[order[i]]), median(p99[order[i]]), errors[order[i]]
     }
   }' "$RESULTS"
+

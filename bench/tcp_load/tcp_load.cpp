@@ -53,6 +53,8 @@ struct Options {
   bool csv = false;
   bool header = false;
   bool probe = false;
+  bool watchCycle = false;
+  std::string prefix = "PUF1";
   std::string label;
 };
 
@@ -149,6 +151,7 @@ class ConsoleClient {
   }
 
   bool Connected() const { return m_fd >= 0; }
+  const std::string& Answer() const { return m_answer; }
 
   void Disconnect() {
     if (m_fd >= 0) close(m_fd);
@@ -262,7 +265,7 @@ void Usage() {
       "usage: tcp-load (--console HOST:PORT (--query TEXT | --command NAME [--prefix P] [--data D])\n"
       "                | --modbus HOST:PORT)\n"
       "                [--clients N] [--seconds S] [--warmup S] [--timeout-ms MS]\n"
-      "                [--label TEXT] [--csv] [--csv-header] [--probe]\n");
+      "                [--label TEXT] [--csv] [--csv-header] [--probe] [--watch-cycle]\n");
 }
 
 bool ParseOptions(int argc, char** argv, Options& options) {
@@ -308,10 +311,13 @@ bool ParseOptions(int argc, char** argv, Options& options) {
       options.header = true;
     } else if (argument == "--probe") {
       options.probe = true;
+    } else if (argument == "--watch-cycle") {
+      options.watchCycle = true;
     } else {
       return false;
     }
   }
+  options.prefix = prefix;
   if (options.mode == Mode::kConsole) {
     if (options.query.empty() && !command.empty()) {
       const std::string frame = prefix + ':' + command + ':' + data;
@@ -326,6 +332,43 @@ bool ParseOptions(int argc, char** argv, Options& options) {
   }
   if (options.label.empty()) options.label = options.mode == Mode::kConsole ? "console" : "modbus";
   return options.clients >= 1 && options.seconds > 0 && options.warmup >= 0 && options.timeoutMs > 0;
+}
+
+// Watches the console's acquisition cycle from outside while the load runs:
+// polls GetStateRec every 20 ms on a connection of its own and notes when
+// the record's time stamp (whole seconds) changes. With the 980 ms cycle the
+// changes come about a second apart (two seconds when two cycles fell into
+// one second); a longer pause means a late cycle.
+void WatchCycle(const Options& options, Clock::time_point measureStart, Clock::time_point measureEnd) {
+  Options watch = options;
+  const std::string frame = options.prefix + ":GetStateRec:";
+  watch.query = frame + CheckSum(frame);
+  ConsoleClient client(watch);
+  std::string lastMoment;
+  Clock::time_point lastChange{};
+  std::vector<double> intervalsMs;
+  while (Clock::now() < measureEnd) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (!client.Connected() && !client.Connect()) continue;
+    if (!client.Exchange()) continue;
+    const std::string& answer = client.Answer();
+    const size_t start = answer.find("RecMoment='");
+    if (start == std::string::npos) continue;
+    const std::string moment = answer.substr(start + 11, 19);
+    const Clock::time_point now = Clock::now();
+    if (moment != lastMoment) {
+      if (!lastMoment.empty() && now >= measureStart) {
+        intervalsMs.push_back(std::chrono::duration<double, std::milli>(now - lastChange).count());
+      }
+      lastMoment = moment;
+      lastChange = now;
+    }
+  }
+  std::sort(intervalsMs.begin(), intervalsMs.end());
+  const size_t n = intervalsMs.size();
+  const auto late = std::count_if(intervalsMs.begin(), intervalsMs.end(), [](double ms) { return ms > 2100; });
+  std::fprintf(stderr, "cycle watch: %zu changes of the state record, median %.0f ms, max %.0f ms, %ld over 2100 ms\n",
+               n, n ? intervalsMs[n / 2] : 0.0, n ? intervalsMs.back() : 0.0, static_cast<long>(late));
 }
 
 constexpr char kCsvHeader[] =
@@ -361,6 +404,9 @@ int main(int argc, char** argv) {
       threads.emplace_back(RunClient<ModbusClient>, std::cref(options), measureStart, measureEnd,
                            std::ref(result));
     }
+  }
+  if (options.watchCycle && options.mode == Mode::kConsole) {
+    threads.emplace_back(WatchCycle, std::cref(options), measureStart, measureEnd);
   }
   for (std::thread& thread : threads) thread.join();
 
