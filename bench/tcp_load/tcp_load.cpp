@@ -366,9 +366,11 @@ void WatchCycle(const Options& options, Clock::time_point measureStart, Clock::t
   }
   std::sort(intervalsMs.begin(), intervalsMs.end());
   const size_t n = intervalsMs.size();
-  const auto late = std::count_if(intervalsMs.begin(), intervalsMs.end(), [](double ms) { return ms > 2100; });
-  std::fprintf(stderr, "cycle watch: %zu changes of the state record, median %.0f ms, max %.0f ms, %ld over 2100 ms\n",
-               n, n ? intervalsMs[n / 2] : 0.0, n ? intervalsMs.back() : 0.0, static_cast<long>(late));
+  const auto late =
+      std::count_if(intervalsMs.begin(), intervalsMs.end(), [](double ms) { return ms > 2100; });
+  std::fprintf(
+      stderr, "cycle watch: %zu changes of the state record, median %.0f ms, max %.0f ms, %ld over 2100 ms\n",
+      n, n ? intervalsMs[n / 2] : 0.0, n ? intervalsMs.back() : 0.0, static_cast<long>(late));
 }
 
 constexpr char kCsvHeader[] =

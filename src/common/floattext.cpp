@@ -42,8 +42,8 @@ bool RoundedDigitsFast(double magnitude, DecimalDigits& number) {
   auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude,
                               std::chars_format::scientific, kGeneralPrecision);
   if (result.ec != std::errc() || buffer[kGeneralPrecision + 1] == '5') return false;
-  result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude, std::chars_format::scientific,
-                         kGeneralPrecision - 1);
+  result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude,
+                         std::chars_format::scientific, kGeneralPrecision - 1);
   if (result.ec != std::errc()) return false;
   // d.dddddddddddddde[+-]xx
   const char* exponentAt = std::find(buffer.data(), result.ptr, 'e');

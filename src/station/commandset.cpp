@@ -191,37 +191,22 @@ CommandReply TCommandSet::ExecCommand(const QString& command, const QString& dat
     const int section = SectionOf(command, set.Base);
     if (section == 0) continue;
     const QString base = QString::fromUtf16(set.Base);
-    if (data.isEmpty()) {
-      ++m_linkControl.ErrorCount;
-      return {base + u"_Error:no data"_qs, true};
-    }
-    const std::optional<double> number = TextToNumber(data);
+    const std::optional<double> number = SetCommandNumber(data);
     const float value = number ? static_cast<float>(*number) : 0.0f;
     // A number beyond single precision would be stored as infinity.
-    if (!number || !std::isfinite(value)) {
-      ++m_linkControl.ErrorCount;
-      return {base + u"_Error:bad data"_qs, true};
-    }
+    if (!number || !std::isfinite(value)) return DataError(base, data);
     m_state.Setpoints.Set(SetpointOf(set.First, section), value);
-    const QString record = QString::fromUtf16(set.LogText) + QString::number(section) + u" = "_qs +
-                           FloatToStrGeneral(static_cast<double>(value), decimalSeparator);
-    m_logRecs.AddLogRec(record);
-    AddLogMessage(record + u" ("_qs + origin + u')');
-    return {base + u"_OK:"_qs, true};
+    return Accept(base,
+                  QString::fromUtf16(set.LogText) + QString::number(section) + u" = "_qs +
+                      FloatToStrGeneral(static_cast<double>(value), decimalSeparator),
+                  origin);
   }
   for (const ModeCommand& set : kModeCommands) {
     const int section = SectionOf(command, set.Base);
     if (section == 0) continue;
     const QString base = QString::fromUtf16(set.Base);
-    if (data.isEmpty()) {
-      ++m_linkControl.ErrorCount;
-      return {base + u"_Error:no data"_qs, true};
-    }
-    const std::optional<double> number = TextToNumber(data);
-    if (!number) {
-      ++m_linkControl.ErrorCount;
-      return {base + u"_Error:bad data"_qs, true};
-    }
+    const std::optional<double> number = SetCommandNumber(data);
+    if (!number) return DataError(base, data);
     // Truncated toward zero; only 1 and 2 select a mode, so a code beyond
     // the integers is simply "off" and never converted.
     const double code = std::trunc(*number);
@@ -229,10 +214,23 @@ CommandReply TCommandSet::ExecCommand(const QString& command, const QString& dat
     m_state.AveragedValues.SetGroupMode(set.Group, section, mode);
     const QString codeText = std::fabs(code) < 9.0e18 ? QString::number(static_cast<qint64>(code))
                                                       : FloatToStrGeneral(code, decimalSeparator);
-    const QString record = QString::fromUtf16(set.LogText) + QString::number(section) + u" = "_qs + codeText;
-    m_logRecs.AddLogRec(record);
-    AddLogMessage(record + u" ("_qs + origin + u')');
-    return {base + u"_OK:"_qs, true};
+    return Accept(base, QString::fromUtf16(set.LogText) + QString::number(section) + u" = "_qs + codeText,
+                  origin);
   }
   return {QString::fromUtf16(kUnknownCommandReply), false};
+}
+
+std::optional<double> TCommandSet::SetCommandNumber(const QString& data) {
+  return data.isEmpty() ? std::nullopt : TextToNumber(data);
+}
+
+CommandReply TCommandSet::DataError(const QString& base, const QString& data) {
+  ++m_linkControl.ErrorCount;
+  return {base + (data.isEmpty() ? u"_Error:no data"_qs : u"_Error:bad data"_qs), true};
+}
+
+CommandReply TCommandSet::Accept(const QString& base, const QString& record, const QString& origin) {
+  m_logRecs.AddLogRec(record);
+  AddLogMessage(record + u" ("_qs + origin + u')');
+  return {base + u"_OK:"_qs, true};
 }

@@ -55,6 +55,14 @@ class TCommandSet {
                            QChar decimalSeparator = SystemDecimalSeparator());
 
  private:
+  // The number of a Set command's data; nothing when it is empty or unreadable.
+  static std::optional<double> SetCommandNumber(const QString& data);
+  // The "no data" or "bad data" reply of a Set command, counted as an error.
+  CommandReply DataError(const QString& base, const QString& data);
+  // An accepted change: the station's log record, the audit line with its
+  // origin, and the OK reply.
+  CommandReply Accept(const QString& base, const QString& record, const QString& origin);
+
   ProcessState& m_state;
   LogRecList& m_logRecs;
   ThreadControl& m_linkControl;

@@ -14,7 +14,8 @@ namespace {
 constexpr unsigned long kIdleSleepMs = 50;
 }
 
-TStationLink::TStationLink(TICPLink& link, const TConfig& config, ThreadControl& control, TCommandSet& commands)
+TStationLink::TStationLink(TICPLink& link, const TConfig& config, ThreadControl& control,
+                           TCommandSet& commands)
     : m_link(link), m_config(config), m_control(control), m_commands(commands) {}
 
 QByteArray TStationLink::Prefix() const {

@@ -9,7 +9,8 @@ void LogRecList::AddLogRec(const QString& text) {
 }
 
 void LogRecList::AddLogRec(const QString& text, int32_t tick, TDateTime moment) {
-  QString line = QString::number(tick) + u'\t' + FormatDateTime(u"yyyy-mm-dd hh:nn:ss"_qs, moment) + u'\t' + text;
+  QString line =
+      QString::number(tick) + u'\t' + FormatDateTime(u"yyyy-mm-dd hh:nn:ss"_qs, moment) + u'\t' + text;
   std::lock_guard lock(m_mutex);
   m_lines.push_back(std::move(line));
   while (m_lines.size() > kMaxLines) m_lines.pop_front();

@@ -40,8 +40,8 @@ void TStationQuery::WinSockServerQuery(QByteArray& query, QByteArray& answer, co
       case RequestKind::Command:
         break;
     }
-    const CommandReply reply = m_commands.ExecCommand(FromCp1251(request.Command), FromCp1251(request.Data),
-                                                      u"TCP "_qs + peer);
+    const CommandReply reply =
+        m_commands.ExecCommand(FromCp1251(request.Command), FromCp1251(request.Data), u"TCP "_qs + peer);
     if (!reply.Text.isEmpty()) answer = BuildFrame(prefix, ToCp1251(reply.Text));
   } catch (...) {
     answer.clear();

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <csignal>
+#include <memory>
 
 #include "app/dconsimprocess.h"
 #include "app/headlessconsole.h"
@@ -137,25 +138,35 @@ class StationEndToEndTest : public ::testing::Test {
     return messages;
   }
 
+  // Configures the console for "stationLine", starts the simulator and the
+  // console, and connects m_station to the console's query server.
+  void StartChain(const QString& stationLine) {
+    Configure(stationLine);
+    m_sim = std::make_unique<DconSimProcess>(QStringList{"--pty", m_home.filePath("dcon-in"), "--pty",
+                                                         m_home.filePath("dcon-out"), "--baud", "38400"});
+    ASSERT_TRUE(m_sim->Start()) << m_sim->Stderr().constData();
+    m_console = std::make_unique<HeadlessConsole>(m_home.path());
+    ASSERT_TRUE(m_console->StartAndWaitUntilRunning()) << m_console->Stderr().constData();
+    ASSERT_TRUE(m_console->WaitForStderr("query server on TCP port")) << m_console->Stderr().constData();
+    ASSERT_TRUE(m_station.Connect(m_port));
+    ASSERT_TRUE(m_station.ReadGreeting());
+  }
+
   MariaDbServer m_server;
   QString m_database;
   QTemporaryDir m_home;
   int m_port = 0;
   QByteArray m_collectorOutput;
+  std::unique_ptr<DconSimProcess> m_sim;
+  std::unique_ptr<HeadlessConsole> m_console;
+  StationClient m_station;
 };
 
 TEST_F(StationEndToEndTest, EveryMinuteArrivesOnceWithTheConsolesValues) {
-  Configure(u"/nonexistent/station"_qs);
-  DconSimProcess sim({"--pty", m_home.filePath("dcon-in"), "--pty", m_home.filePath("dcon-out"), "--baud", "38400"});
-  ASSERT_TRUE(sim.Start()) << sim.Stderr().constData();
-  HeadlessConsole console(m_home.path());
-  ASSERT_TRUE(console.StartAndWaitUntilRunning()) << console.Stderr().constData();
-  ASSERT_TRUE(console.WaitForStderr("query server on TCP port")) << console.Stderr().constData();
+  StartChain(u"/nonexistent/station"_qs);
+  StationClient& station = m_station;
 
   // Wait for a finished minute: then the oldest waiting record is final.
-  StationClient station;
-  ASSERT_TRUE(station.Connect(m_port));
-  ASSERT_TRUE(station.ReadGreeting());
   QDeadlineTimer deadline(kMinuteMs + 15000);
   int waiting = 0;
   while (waiting < 2 && !deadline.hasExpired()) {
@@ -169,7 +180,8 @@ TEST_F(StationEndToEndTest, EveryMinuteArrivesOnceWithTheConsolesValues) {
   const QMap<QString, QString> reported = RecordItems(FromCp1251(oldest.mid(25, oldest.indexOf('<') - 25)));
   ASSERT_EQ(reported.size(), 37);
 
-  ASSERT_EQ(Collect({u"--tcp"_qs, u"127.0.0.1:"_qs + QString::number(m_port)}), 0) << m_collectorOutput.constData();
+  ASSERT_EQ(Collect({u"--tcp"_qs, u"127.0.0.1:"_qs + QString::number(m_port)}), 0)
+      << m_collectorOutput.constData();
   std::vector<QMap<QString, QVariant>> rows = Rows();
   ASSERT_GE(rows.size(), 2u);
 
@@ -189,44 +201,43 @@ TEST_F(StationEndToEndTest, EveryMinuteArrivesOnceWithTheConsolesValues) {
   // A second collection a little later adds no second row for any minute
   // and leaves no minute out.
   QThread::msleep(1500);
-  ASSERT_EQ(Collect({u"--tcp"_qs, u"127.0.0.1:"_qs + QString::number(m_port)}), 0) << m_collectorOutput.constData();
+  ASSERT_EQ(Collect({u"--tcp"_qs, u"127.0.0.1:"_qs + QString::number(m_port)}), 0)
+      << m_collectorOutput.constData();
   rows = Rows();
   for (size_t i = 1; i < rows.size(); ++i) {
-    EXPECT_EQ(rows[i - 1].value(u"RecMoment"_qs).toDateTime().secsTo(rows[i].value(u"RecMoment"_qs).toDateTime()), 60)
+    EXPECT_EQ(
+        rows[i - 1].value(u"RecMoment"_qs).toDateTime().secsTo(rows[i].value(u"RecMoment"_qs).toDateTime()),
+        60)
         << "minutes " << i - 1 << " and " << i;
   }
-  EXPECT_TRUE(LogMessages().contains(u"Автозапуск контроля аппаратуры."_qs)) << LogMessages().join(u'|').toStdString();
+  EXPECT_TRUE(LogMessages().contains(u"Автозапуск контроля аппаратуры."_qs))
+      << LogMessages().join(u'|').toStdString();
   EXPECT_EQ(station.Ask("PUF1", "GetLogRecCount"), BuildFrame("PUF1", "GetLogRecCount_OK:0"));
 
-  EXPECT_EQ(console.StopWith(SIGTERM), 0) << console.Stderr().constData();
+  EXPECT_EQ(m_console->StopWith(SIGTERM), 0) << m_console->Stderr().constData();
 }
 
 TEST_F(StationEndToEndTest, CollectorOnTheSerialStationLine) {
   PtyBridge cable;
-  Configure(cable.First());
-  DconSimProcess sim({"--pty", m_home.filePath("dcon-in"), "--pty", m_home.filePath("dcon-out"), "--baud", "38400"});
-  ASSERT_TRUE(sim.Start()) << sim.Stderr().constData();
-  HeadlessConsole console(m_home.path());
-  ASSERT_TRUE(console.StartAndWaitUntilRunning()) << console.Stderr().constData();
-  ASSERT_TRUE(console.WaitForStderr("query server on TCP port")) << console.Stderr().constData();
+  StartChain(cable.First());
+  StationClient& station = m_station;
 
   // The current minute's record exists after the first acquisition cycle.
-  StationClient station;
-  ASSERT_TRUE(station.Connect(m_port));
-  ASSERT_TRUE(station.ReadGreeting());
   QDeadlineTimer deadline(15000);
   while (station.Ask("PUF1", "GetUnsavedCount") != BuildFrame("PUF1", "GetUnsavedCount_OK:1") &&
          !deadline.hasExpired()) {
     QThread::msleep(200);
   }
 
-  ASSERT_EQ(Collect({u"--serial"_qs, cable.Second(), u"--baud"_qs, u"38400"_qs}), 0) << m_collectorOutput.constData();
+  ASSERT_EQ(Collect({u"--serial"_qs, cable.Second(), u"--baud"_qs, u"38400"_qs}), 0)
+      << m_collectorOutput.constData();
   const std::vector<QMap<QString, QVariant>> rows = Rows();
   ASSERT_GE(rows.size(), 1u);
   EXPECT_EQ(rows.back().size(), 37);
-  EXPECT_TRUE(LogMessages().contains(u"Автозапуск контроля аппаратуры."_qs)) << LogMessages().join(u'|').toStdString();
+  EXPECT_TRUE(LogMessages().contains(u"Автозапуск контроля аппаратуры."_qs))
+      << LogMessages().join(u'|').toStdString();
 
-  EXPECT_EQ(console.StopWith(SIGTERM), 0) << console.Stderr().constData();
+  EXPECT_EQ(m_console->StopWith(SIGTERM), 0) << m_console->Stderr().constData();
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "app/headlessconsole.h"
 #include "common/cp1251.h"
 #include "common/inifile.h"
+#include "support/rawpty.h"
 #include "support/stationclient.h"
 
 namespace {
@@ -54,10 +55,12 @@ TEST(StationLink, TcpServerAnswersAndKeepsTheStationsLogRecords) {
   EXPECT_EQ(station.Ask("PUF1", "GetLogRecCount"), BuildFrame("PUF1", "GetLogRecCount_OK:2"));
   const QByteArray first = station.Ask("PUF1", "GetLogRec");
   EXPECT_TRUE(first.startsWith("PUF1:GetLogRec_OK:")) << first.constData();
-  EXPECT_TRUE(FromCp1251(first).contains(u"\tНе могу подключиться к MySQL серверу.<"_qs)) << first.constData();
+  EXPECT_TRUE(FromCp1251(first).contains(u"\tНе могу подключиться к MySQL серверу.<"_qs))
+      << first.constData();
   const QByteArray tick = first.mid(18, first.indexOf('\t') - 18);
   EXPECT_EQ(station.Ask("PUF1", "DeleteLogRec", tick), BuildFrame("PUF1", "DeleteLogRec_OK:1"));
-  EXPECT_TRUE(FromCp1251(station.Ask("PUF1", "GetLogRec")).contains(u"\tАвтозапуск контроля аппаратуры.<"_qs));
+  EXPECT_TRUE(
+      FromCp1251(station.Ask("PUF1", "GetLogRec")).contains(u"\tАвтозапуск контроля аппаратуры.<"_qs));
 
   // A setpoint from the station is the operator's from then on: saved at exit.
   EXPECT_EQ(station.Ask("PUF1", "SetTRRS2", "44,5"), BuildFrame("PUF1", "SetTRRS_OK:"));
@@ -88,12 +91,8 @@ TEST(StationLink, NoTcpServerWithoutLanServer) {
 TEST(StationLink, SerialLineAnswersTheStation) {
   int master = -1;
   int slave = -1;
-  ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-  termios raw{};
-  ::tcgetattr(slave, &raw);
-  ::cfmakeraw(&raw);
-  ::tcsetattr(slave, TCSANOW, &raw);
-  const QString line = QString::fromLocal8Bit(::ttyname(slave));
+  QString line;
+  ASSERT_TRUE(OpenRawPty(master, slave, line));
 
   QTemporaryDir home;
   Configure(home, FreeTcpPort(), line);

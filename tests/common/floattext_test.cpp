@@ -5,8 +5,8 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
-#include <random>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -100,7 +100,8 @@ TEST(FloatTextGeneral, AgreesWithTheExactDigitsForManyValues) {
     // The same number written from the exact digits: 0.DIGITS times 10^PointPosition.
     const QString exactText = (exact.Negative ? u"-0."_qs : u"0."_qs) + QString::fromStdString(exact.Digits) +
                               u'e' + QString::number(exact.PointPosition);
-    ASSERT_EQ(text.toDouble(), exactText.toDouble()) << text.toStdString() << " vs " << exactText.toStdString();
+    ASSERT_EQ(text.toDouble(), exactText.toDouble())
+        << text.toStdString() << " vs " << exactText.toStdString();
     ASSERT_LE(text.size(), 22) << text.toStdString();
   }
 }

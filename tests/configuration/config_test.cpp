@@ -478,7 +478,8 @@ TEST_F(ConfigTest, QueryServerKeysAreReadCheckedAndNeverWritten) {
       {"LanPort=70000\r\nLanMaxConnections=-1\r\n", 7777, 0, 64},
   };
   for (const Case& c : cases) {
-    WriteFile(QByteArray("[System]\r\nLanBindAddress=10.0.0.5\r\nLanAllow=10.0.0.0/8, 192.168.1.7\r\n") + c.Text);
+    WriteFile(QByteArray("[System]\r\nLanBindAddress=10.0.0.5\r\nLanAllow=10.0.0.0/8, 192.168.1.7\r\n") +
+              c.Text);
     IniFile ini(Path());
     TConfig config;
     ASSERT_TRUE(config.LoadConfig(ini, m_crypt));

@@ -59,8 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const ParsedRequest request = ParseRequestLine(ToCp1251(FromCp1251(line)), "PUF1");
   if (request.Kind != RequestKind::Command) return 0;
   if (request.Command.size() < 4 || request.Data != TrimBlanks(request.Data)) __builtin_trap();
-  const CommandReply reply = console.commands.ExecCommand(FromCp1251(request.Command), FromCp1251(request.Data),
-                                                          u"COM1"_qs);
+  const CommandReply reply =
+      console.commands.ExecCommand(FromCp1251(request.Command), FromCp1251(request.Data), u"COM1"_qs);
   // No Set command may leave a setpoint that is not a finite number.
   for (int index = 0; index < kSetpointCount; ++index) {
     if (!std::isfinite(console.state.Setpoints.Get(static_cast<SetpointIndex>(index)))) __builtin_trap();

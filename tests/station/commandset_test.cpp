@@ -74,20 +74,40 @@ TEST(TextToNumber, AcceptsPlainDecimalsWithEitherSeparator) {
     std::optional<double> Value;
   };
   const Case cases[] = {
-      {u"12.5", u'.', 12.5},       {u"12,5", u'.', 12.5},      {u"12,5", u',', 12.5},
-      {u"12.5", u',', 12.5},       {u" -3 \t", u'.', -3.0},    {u"+1e3", u'.', 1000.0},
-      {u"1E-2", u'.', 0.01},       {u"2,5E1", u'.', 25.0},     {u".5", u'.', 0.5},
-      {u"5.", u'.', 5.0},          {u"0", u'.', 0.0},          {u"1,234.5", u'.', std::nullopt},
-      {u"1.2.3", u'.', std::nullopt}, {u"abc", u'.', std::nullopt}, {u"", u'.', std::nullopt},
-      {u"  ", u'.', std::nullopt}, {u"nan", u'.', std::nullopt}, {u"NaN", u'.', std::nullopt},
-      {u"inf", u'.', std::nullopt}, {u"-Infinity", u'.', std::nullopt}, {u"0x1p3", u'.', std::nullopt},
-      {u"12abc", u'.', std::nullopt}, {u"12 5", u'.', std::nullopt}, {u"1e", u'.', std::nullopt},
-      {u"e5", u'.', std::nullopt},   {u"--1", u'.', std::nullopt}, {u".", u'.', std::nullopt},
-      {u"1e999", u'.', std::nullopt}, {u"12\u0660", u'.', std::nullopt},
+      {u"12.5", u'.', 12.5},
+      {u"12,5", u'.', 12.5},
+      {u"12,5", u',', 12.5},
+      {u"12.5", u',', 12.5},
+      {u" -3 \t", u'.', -3.0},
+      {u"+1e3", u'.', 1000.0},
+      {u"1E-2", u'.', 0.01},
+      {u"2,5E1", u'.', 25.0},
+      {u".5", u'.', 0.5},
+      {u"5.", u'.', 5.0},
+      {u"0", u'.', 0.0},
+      {u"1,234.5", u'.', std::nullopt},
+      {u"1.2.3", u'.', std::nullopt},
+      {u"abc", u'.', std::nullopt},
+      {u"", u'.', std::nullopt},
+      {u"  ", u'.', std::nullopt},
+      {u"nan", u'.', std::nullopt},
+      {u"NaN", u'.', std::nullopt},
+      {u"inf", u'.', std::nullopt},
+      {u"-Infinity", u'.', std::nullopt},
+      {u"0x1p3", u'.', std::nullopt},
+      {u"12abc", u'.', std::nullopt},
+      {u"12 5", u'.', std::nullopt},
+      {u"1e", u'.', std::nullopt},
+      {u"e5", u'.', std::nullopt},
+      {u"--1", u'.', std::nullopt},
+      {u".", u'.', std::nullopt},
+      {u"1e999", u'.', std::nullopt},
+      {u"12\u0660", u'.', std::nullopt},
   };
   for (const Case& c : cases) {
     const QString text = QString::fromUtf16(c.Text);
-    EXPECT_EQ(TextToNumber(text, c.Separator), c.Value) << text.toStdString() << " sep " << c.Separator.toLatin1();
+    EXPECT_EQ(TextToNumber(text, c.Separator), c.Value)
+        << text.toStdString() << " sep " << c.Separator.toLatin1();
   }
 }
 
@@ -102,7 +122,8 @@ TEST_F(CommandSetTest, SetSaveFlagMatchesTheMinuteTextExactly) {
   AddMinute(EncodeDateTime(2008, 1, 17, 11, 43, 15));
   AddMinute(EncodeDateTime(2008, 1, 17, 11, 44, 2));
   ASSERT_EQ(Exec(u"GetUnsavedCount"_qs).Text, u"GetUnsavedCount_OK:2");
-  EXPECT_TRUE(Exec(u"GetUnsavedRecord"_qs).Text.startsWith(u"GetUnsavedRecord_OK:RecMoment='2008-01-17 11:43:00',"));
+  EXPECT_TRUE(
+      Exec(u"GetUnsavedRecord"_qs).Text.startsWith(u"GetUnsavedRecord_OK:RecMoment='2008-01-17 11:43:00',"));
 
   EXPECT_EQ(Exec(u"SetSaveFlag"_qs, u"2008-01-17 11:43:15"_qs).Text, u"Error:record not found");
   EXPECT_EQ(Exec(u"SetSaveFlag"_qs, u"'2008-01-17 11:43:00'"_qs).Text, u"Error:record not found");
@@ -111,7 +132,8 @@ TEST_F(CommandSetTest, SetSaveFlagMatchesTheMinuteTextExactly) {
 
   EXPECT_EQ(Exec(u"SetSaveFlag"_qs, u"2008-01-17 11:43:00"_qs).Text, u"SetSaveFlag_OK:");
   EXPECT_EQ(Exec(u"GetUnsavedCount"_qs).Text, u"GetUnsavedCount_OK:1");
-  EXPECT_TRUE(Exec(u"GetUnsavedRecord"_qs).Text.startsWith(u"GetUnsavedRecord_OK:RecMoment='2008-01-17 11:44:00',"));
+  EXPECT_TRUE(
+      Exec(u"GetUnsavedRecord"_qs).Text.startsWith(u"GetUnsavedRecord_OK:RecMoment='2008-01-17 11:44:00',"));
 }
 
 TEST_F(CommandSetTest, CurrentMinuteSavedOnlyUntilTheNextCycle) {
@@ -128,7 +150,8 @@ TEST_F(CommandSetTest, GetStateRecWritesTheLiveRecordWithSeconds) {
   values[Slot::TRRS[0]] = 0.1f;
   m_state.StateRecord.Store(EncodeDateTime(2008, 1, 17, 11, 43, 15), values);
   const QString reply = Exec(u"GetStateRec"_qs).Text;
-  EXPECT_TRUE(reply.startsWith(u"GetStateRec_OK:RecMoment='2008-01-17 11:43:15',PLF1=0,")) << reply.toStdString();
+  EXPECT_TRUE(reply.startsWith(u"GetStateRec_OK:RecMoment='2008-01-17 11:43:15',PLF1=0,"))
+      << reply.toStdString();
   EXPECT_TRUE(reply.contains(u",TRRS1=0.100000001490116,"));
 }
 
@@ -171,15 +194,20 @@ TEST_F(CommandSetTest, SetCommandDataErrorsChangeNothingAndCount) {
     const char16_t* Data;
     const char16_t* Reply;
   } cases[] = {
-      {u"SetTRRS1", u"abc", u"SetTRRS_Error:bad data"}, {u"SetTRRS1", u"", u"SetTRRS_Error:no data"},
-      {u"SetTRRS1", u"nan", u"SetTRRS_Error:bad data"}, {u"SetTRRS1", u"inf", u"SetTRRS_Error:bad data"},
+      {u"SetTRRS1", u"abc", u"SetTRRS_Error:bad data"},
+      {u"SetTRRS1", u"", u"SetTRRS_Error:no data"},
+      {u"SetTRRS1", u"nan", u"SetTRRS_Error:bad data"},
+      {u"SetTRRS1", u"inf", u"SetTRRS_Error:bad data"},
       // Beyond single precision it would be stored as infinity.
-      {u"SetTRRS1", u"1e300", u"SetTRRS_Error:bad data"}, {u"SetZRFL2", u"1;DROP", u"SetZRFL_Error:bad data"},
-      {u"SetModeR1", u"", u"SetModeR_Error:no data"},   {u"SetModeFL2", u"two", u"SetModeFL_Error:bad data"},
+      {u"SetTRRS1", u"1e300", u"SetTRRS_Error:bad data"},
+      {u"SetZRFL2", u"1;DROP", u"SetZRFL_Error:bad data"},
+      {u"SetModeR1", u"", u"SetModeR_Error:no data"},
+      {u"SetModeFL2", u"two", u"SetModeFL_Error:bad data"},
   };
   int errors = 0;
   for (const auto& c : cases) {
-    EXPECT_EQ(Exec(QString::fromUtf16(c.Command), QString::fromUtf16(c.Data)).Text, QString::fromUtf16(c.Reply));
+    EXPECT_EQ(Exec(QString::fromUtf16(c.Command), QString::fromUtf16(c.Data)).Text,
+              QString::fromUtf16(c.Reply));
     EXPECT_EQ(m_linkControl.ErrorCount.load(), ++errors);
   }
   EXPECT_EQ(m_state.Setpoints.Get(kTRRS1), kDefaultSetpoints[kTRRS1]);
@@ -201,7 +229,8 @@ TEST_F(CommandSetTest, ModeCodesAreTruncatedTowardZero) {
   for (const auto& c : cases) {
     m_logRecs.Clear();
     EXPECT_EQ(Exec(u"SetModeFL2"_qs, QString::fromUtf16(c.Data)).Text, u"SetModeFL_OK:");
-    EXPECT_EQ(m_state.AveragedValues.GroupMode(kGroupFL, 2), c.Mode) << QString::fromUtf16(c.Data).toStdString();
+    EXPECT_EQ(m_state.AveragedValues.GroupMode(kGroupFL, 2), c.Mode)
+        << QString::fromUtf16(c.Data).toStdString();
     EXPECT_EQ(m_state.AveragedValues.GetMode(F2AFL), c.Mode == kModeAutomatic ? 1 : 0);
     EXPECT_EQ(m_state.AveragedValues.GetMode(F2RFL), c.Mode == kModeManual ? 1 : 0);
     EXPECT_TRUE(m_logRecs.Oldest()->endsWith(u"режим управления дозатором флокулянта секции №2 = "_qs +
@@ -247,7 +276,8 @@ TEST_F(CommandSetTest, LogRecordsKeepTheNewest500) {
 }
 
 TEST_F(CommandSetTest, UnknownCommandsAreNotRecognised) {
-  for (const char16_t* command : {u"getstaterec", u"GetStateRec ", u"SetTRRS3", u"SetTRRS", u"SetModeR12", u"Quit"}) {
+  for (const char16_t* command :
+       {u"getstaterec", u"GetStateRec ", u"SetTRRS3", u"SetTRRS", u"SetModeR12", u"Quit"}) {
     const CommandReply reply = Exec(QString::fromUtf16(command), u"1"_qs);
     EXPECT_EQ(reply.Text, u":)\r\n");
     EXPECT_FALSE(reply.Recognised) << QString::fromUtf16(command).toStdString();

@@ -54,7 +54,8 @@ TEST(ParseRequestLine, ClassifiesEveryKindOfLine) {
   };
   const Case cases[] = {
       {"good", good, RequestKind::Command, "GetUnsavedCount", ""},
-      {"carriage return and line feed around", "\n  " + good + "\r", RequestKind::Command, "GetUnsavedCount", ""},
+      {"carriage return and line feed around", "\n  " + good + "\r", RequestKind::Command, "GetUnsavedCount",
+       ""},
       {"text after the checksum", good + "junk", RequestKind::Command, "GetUnsavedCount", ""},
       {"data trimmed", Frame("PUF1:SetTRRS1: 12.5 "), RequestKind::Command, "SetTRRS1", "12.5"},
       {"data with colons and spaces", Frame("PUF1:SetSaveFlag:2008-01-17 11:43:00"), RequestKind::Command,

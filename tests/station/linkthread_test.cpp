@@ -19,6 +19,7 @@
 #include "storage/fakelogenvironment.h"
 #include "support/eventlogcapture.h"
 #include "support/qtapplication.h"
+#include "support/rawpty.h"
 
 namespace {
 
@@ -27,21 +28,16 @@ namespace {
 // other side.
 class StationEnd {
  public:
-  StationEnd() {
-    if (::openpty(&m_master, &m_slave, nullptr, nullptr, nullptr) != 0) return;
-    termios raw{};
-    ::tcgetattr(m_slave, &raw);
-    ::cfmakeraw(&raw);
-    ::tcsetattr(m_slave, TCSANOW, &raw);
-    m_path = QString::fromLocal8Bit(::ttyname(m_slave));
-  }
+  StationEnd() { OpenRawPty(m_master, m_slave, m_path); }
   ~StationEnd() {
     if (m_master >= 0) ::close(m_master);
     if (m_slave >= 0) ::close(m_slave);
   }
   const QString& Path() const { return m_path; }
 
-  void Send(const QByteArray& bytes) { ASSERT_EQ(::write(m_master, bytes.data(), bytes.size()), bytes.size()); }
+  void Send(const QByteArray& bytes) {
+    ASSERT_EQ(::write(m_master, bytes.data(), bytes.size()), bytes.size());
+  }
 
   // Bytes up to and including the next carriage return, or what came
   // before the deadline.

@@ -34,7 +34,8 @@ class StationQueryTest : public ::testing::Test {
   LogRecList m_logRecs;
   ThreadControl m_linkControl;
   TCommandSet m_commands{m_state, m_logRecs, m_linkControl};
-  TStationQuery m_query{m_config, m_linkControl, m_commands, [] { return EncodeDateTime(2009, 3, 5, 7, 8, 9); }};
+  TStationQuery m_query{m_config, m_linkControl, m_commands,
+                        [] { return EncodeDateTime(2009, 3, 5, 7, 8, 9); }};
 };
 
 TEST_F(StationQueryTest, AnswersInTheTcpDialect) {
@@ -84,7 +85,9 @@ TEST_F(StationQueryTest, SetCommandsNameThePeerInTheAuditTrail) {
 TEST_F(StationQueryTest, PrefixComesFromTheConfiguration) {
   m_config.ServerLinkPrefix = u"ФЛ7"_qs;  // Cyrillic letters count as their Windows-1251 bytes
   const QByteArray body = QByteArray("\xD4\xCB") + "7:GetLogRecCount:";
-  EXPECT_EQ(Ask(body + CalcCRC(body)), BuildFrame("\xD4\xCB" "7", "GetLogRecCount_OK:0"));
+  EXPECT_EQ(Ask(body + CalcCRC(body)), BuildFrame("\xD4\xCB"
+                                                  "7",
+                                                  "GetLogRecCount_OK:0"));
   EXPECT_EQ(Ask("PUF1:GetUnsavedCount:<078F>"), "");
 }
 

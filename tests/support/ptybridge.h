@@ -8,6 +8,7 @@
 #include <QString>
 #include <atomic>
 #include <thread>
+#include "support/rawpty.h"
 
 // A null-modem cable between two programs that each open a serial device:
 // two pseudo-terminals whose other ends a thread joins, byte for byte.
@@ -15,12 +16,7 @@ class PtyBridge {
  public:
   PtyBridge() {
     for (Side& side : m_sides) {
-      if (::openpty(&side.Master, &side.Slave, nullptr, nullptr, nullptr) != 0) return;
-      termios raw{};
-      ::tcgetattr(side.Slave, &raw);
-      ::cfmakeraw(&raw);
-      ::tcsetattr(side.Slave, TCSANOW, &raw);
-      side.Path = QString::fromLocal8Bit(::ttyname(side.Slave));
+      if (!OpenRawPty(side.Master, side.Slave, side.Path)) return;
     }
     m_thread = std::thread([this] { Carry(); });
   }

@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 #include <vector>
+#include "support/rawpty.h"
 
 // A serial line on a pseudo-terminal with modules played by the test: the
 // code under test opens Path() like a serial port; every line it sends
@@ -24,12 +25,7 @@ class PtyBus {
   using Responder = std::function<std::optional<std::string>(const std::string& command)>;
 
   explicit PtyBus(Responder responder) : m_responder(std::move(responder)) {
-    if (::openpty(&m_master, &m_slave, nullptr, nullptr, nullptr) != 0) return;
-    termios raw{};
-    ::tcgetattr(m_slave, &raw);
-    ::cfmakeraw(&raw);
-    ::tcsetattr(m_slave, TCSANOW, &raw);
-    m_path = QString::fromLocal8Bit(::ttyname(m_slave));
+    if (!OpenRawPty(m_master, m_slave, m_path)) return;
     m_thread = std::thread([this] { Serve(); });
   }
   ~PtyBus() { HangUp(); }

@@ -50,7 +50,8 @@ class StationClient {
       pollfd fd{m_socket, POLLIN, 0};
       if (::poll(&fd, 1, static_cast<int>(std::max<qint64>(1, deadline.remainingTime()))) <= 0) continue;
       char buffer[4096];
-      const ssize_t got = ::recv(m_socket, buffer, std::min<qsizetype>(sizeof buffer, expected - bytes.size()), 0);
+      const ssize_t got =
+          ::recv(m_socket, buffer, std::min<qsizetype>(sizeof buffer, expected - bytes.size()), 0);
       if (got <= 0) break;
       bytes.append(buffer, got);
     }
