@@ -32,32 +32,37 @@ const std::unordered_map<char32_t, char>& EncodeTable() {
 
 }  // namespace
 
+// Both directions write into a buffer sized once: the station link converts
+// every frame, and appending byte by byte cost more than the frame itself.
 QByteArray ToCp1251(const QString& text) {
-  QByteArray out;
-  out.reserve(text.size());
+  QByteArray out(text.size(), Qt::Uninitialized);
+  char* next = out.data();
   const auto& table = EncodeTable();
-  for (qsizetype i = 0; i < text.size(); ++i) {
-    char32_t code = text.at(i).unicode();
-    if (QChar::isHighSurrogate(code) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
-      code = QChar::surrogateToUcs4(text.at(i), text.at(i + 1));
-      ++i;
-    }
+  const QChar* chars = text.constData();
+  const qsizetype size = text.size();
+  for (qsizetype i = 0; i < size; ++i) {
+    char32_t code = chars[i].unicode();
     if (code < 0x80) {
-      out.append(static_cast<char>(code));
+      *next++ = static_cast<char>(code);
       continue;
     }
+    if (QChar::isHighSurrogate(code) && i + 1 < size && chars[i + 1].isLowSurrogate()) {
+      code = QChar::surrogateToUcs4(chars[i], chars[i + 1]);
+      ++i;
+    }
     const auto found = table.find(code);
-    out.append(found != table.end() ? found->second : '?');
+    *next++ = found != table.end() ? found->second : '?';
   }
+  out.truncate(next - out.constData());
   return out;
 }
 
 QString FromCp1251(const char* data, qsizetype size) {
-  QString out;
-  out.reserve(size);
+  QString out(size, Qt::Uninitialized);
+  QChar* next = out.data();
   for (qsizetype i = 0; i < size; ++i) {
     const auto byte = static_cast<unsigned char>(data[i]);
-    out.append(byte < 0x80 ? QChar(byte) : QChar(kHighHalf[byte - 0x80]));
+    next[i] = byte < 0x80 ? QChar(byte) : QChar(kHighHalf[byte - 0x80]);
   }
   return out;
 }
