@@ -6,6 +6,7 @@
 
 #include "common/floattext.h"
 #include "common/formatfloat.h"
+#include "common/trimblanks.h"
 #include "fieldbus/threadcontrol.h"
 #include "storage/eventlog.h"
 
@@ -62,14 +63,6 @@ std::optional<double> ConvertWith(const QString& text, QChar separator) {
   const double value = plain.toLatin1().toDouble(&ok);  // locale-independent
   if (!ok || !std::isfinite(value)) return std::nullopt;
   return value;
-}
-
-QString TrimmedText(const QString& text) {
-  qsizetype first = 0;
-  qsizetype last = text.size();
-  while (first < last && text[first].unicode() <= 0x20) ++first;
-  while (last > first && text[last - 1].unicode() <= 0x20) --last;
-  return text.mid(first, last - first);
 }
 
 // Setpoint commands: name, setpoint of section 1, log text.
@@ -138,7 +131,7 @@ QString RecordToText(const StateRecord& record, bool minuteForm) {
 }
 
 std::optional<double> TextToNumber(const QString& text, QChar decimalSeparator) {
-  const QString trimmed = TrimmedText(text);
+  const QString trimmed = TrimBlanks(text);
   if (trimmed.isEmpty()) return std::nullopt;
   if (auto value = ConvertWith(trimmed, decimalSeparator)) return value;
   QString swapped = trimmed;

@@ -20,14 +20,6 @@ QByteArray BuildFrame(const QByteArray& prefix, const QByteArray& reply) {
   return body + CalcCRC(body);
 }
 
-QByteArray TrimBlanks(const QByteArray& text) {
-  qsizetype first = 0;
-  qsizetype last = text.size();
-  while (first < last && static_cast<unsigned char>(text[first]) <= 0x20) ++first;
-  while (last > first && static_cast<unsigned char>(text[last - 1]) <= 0x20) --last;
-  return text.mid(first, last - first);
-}
-
 ParsedRequest ParseRequestLine(const QByteArray& received, const QByteArray& prefix) {
   ParsedRequest result;
   const QByteArray line = TrimBlanks(received);

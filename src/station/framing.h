@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 
+#include "common/trimblanks.h"
+
 // Frames of the station link, in Windows-1251 bytes. A request is
 //   prefix ":" command ":" data "<" four hex digits ">"
 // and a reply is prefix ":" reply text "<" four hex digits ">"; the serial
@@ -14,10 +16,6 @@ QByteArray CalcCRC(const QByteArray& text);
 
 // prefix ":" reply CalcCRC(prefix ":" reply), without a terminator.
 QByteArray BuildFrame(const QByteArray& prefix, const QByteArray& reply);
-
-// Removes leading and trailing blanks and control characters (bytes up to
-// 0x20); bytes above 0x7F are letters in Windows-1251 and stay.
-QByteArray TrimBlanks(const QByteArray& text);
 
 enum class RequestKind {
   Ignored,     // too short, no checksum field, another console's prefix: no reply

@@ -3,6 +3,7 @@
 #include <QThread>
 
 #include "common/cp1251.h"
+#include "common/trimblanks.h"
 #include "configuration/config.h"
 #include "fieldbus/icplink.h"
 #include "fieldbus/threadcontrol.h"
@@ -72,7 +73,7 @@ void TStationLink::LinkThreadWork() {
   }
   m_control.ErrorCount = 0;
   while (!m_control.StopRequest.load()) {
-    const QString line = m_link.ReciveString().trimmed();
+    const QString line = TrimBlanks(m_link.ReciveString());
     if (line.isEmpty()) {
       QThread::msleep(kIdleSleepMs);
       continue;

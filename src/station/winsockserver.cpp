@@ -17,6 +17,7 @@
 #include <chrono>
 #include <system_error>
 
+#include "common/trimblanks.h"
 #include "storage/eventlog.h"
 
 namespace {
@@ -106,14 +107,6 @@ QString NoValidAllowEntryText() {
 
 bool IsBlank(char byte) {
   return static_cast<unsigned char>(byte) <= 0x20;
-}
-
-QByteArray TrimLine(const QByteArray& line) {
-  qsizetype begin = 0;
-  qsizetype end = line.size();
-  while (begin < end && IsBlank(line[begin])) ++begin;
-  while (end > begin && IsBlank(line[end - 1])) --end;
-  return line.mid(begin, end - begin);
 }
 
 // "a.b.c.d" or "a.b.c.d/n" (n = 0..32); false for anything else.
@@ -506,7 +499,7 @@ void TWinSockServer::ServeConnection(int socket, uint32_t peerAddress, QString p
 }
 
 bool TWinSockServer::HandleLine(int socket, const QByteArray& line, const QString& peer) {
-  QByteArray query = TrimLine(line);
+  QByteArray query = TrimBlanks(line);
   const bool goodBye = query == "Quit" || query == "Exit";
   QByteArray answer;
   if (m_onQuery) {

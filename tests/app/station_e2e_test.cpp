@@ -198,9 +198,14 @@ TEST_F(StationEndToEndTest, EveryMinuteArrivesOnceWithTheConsolesValues) {
   const QByteArray after = station.Ask("PUF1", "GetUnsavedCount");
   EXPECT_LE(after.mid(24, after.indexOf('<') - 24).toInt(), 1) << after.constData();
 
-  // A second collection a little later adds no second row for any minute
-  // and leaves no minute out.
-  QThread::msleep(1500);
+  // A second collection once the console offers the current minute again
+  // (after its next cycle) adds no second row for any minute and leaves no
+  // minute out.
+  QDeadlineTimer reoffered(5000);
+  while (station.Ask("PUF1", "GetUnsavedCount") == BuildFrame("PUF1", "GetUnsavedCount_OK:0") &&
+         !reoffered.hasExpired()) {
+    QThread::msleep(100);
+  }
   ASSERT_EQ(Collect({u"--tcp"_qs, u"127.0.0.1:"_qs + QString::number(m_port)}), 0)
       << m_collectorOutput.constData();
   rows = Rows();

@@ -35,12 +35,6 @@ TEST(BuildFrame, PrefixColonReplyAndChecksumWithoutTerminator) {
   EXPECT_EQ(BuildFrame("PUF1", ":)\r\n"), Frame("PUF1::)\r\n"));
 }
 
-TEST(TrimBlanks, RemovesControlsAndBlanksButKeepsCyrillicBytes) {
-  EXPECT_EQ(TrimBlanks("\n\r \x01PUF1:x \t\r"), "PUF1:x");
-  EXPECT_EQ(TrimBlanks("\xE0\xFF"), "\xE0\xFF");
-  EXPECT_EQ(TrimBlanks(" \r\n"), "");
-}
-
 TEST(ParseRequestLine, ClassifiesEveryKindOfLine) {
   const QByteArray good = Frame("PUF1:GetUnsavedCount:");
   QByteArray lowerCase = good;
