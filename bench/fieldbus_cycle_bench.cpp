@@ -21,8 +21,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/dconsimprocess.h"
-#include "app/headlessconsole.h"
+#include "support/dconsimprocess.h"
+#include "support/headlessconsole.h"
 
 namespace {
 

@@ -1,14 +1,22 @@
-# flot_add_test(NAME name SOURCES ... LIBS ... [LABELS ...] [RESOURCE_LOCK lock]
+# flot_add_test(NAME name SOURCES ... LIBS ... [GUI] [LABELS ...] [RESOURCE_LOCK lock]
 #               [FIXTURES fixture ...])
 # One test executable per folder; every GoogleTest case becomes a CTest test,
-# run on the offscreen platform with a time-out. Tests labelled "core" are the
-# ones CI repeats under the sanitizers. FIXTURES names CTest fixtures the tests
-# need, e.g. "mariadb" (a private database server, cmake/FlotMariaDB.cmake).
+# run on the offscreen platform with a time-out, linked with the shared
+# helpers of tests/support. Labels: "core" for the window-less tests that CI
+# repeats under the sanitizers, "gui" for widget tests. GUI tests get a main()
+# that creates a QApplication and Qt Test, and the label "gui". FIXTURES names
+# CTest fixtures the tests need, e.g. "mariadb" (a private database server,
+# cmake/FlotMariaDB.cmake).
 function(flot_add_test)
-  cmake_parse_arguments(T "" "NAME;RESOURCE_LOCK" "SOURCES;LIBS;LABELS;FIXTURES" ${ARGN})
+  cmake_parse_arguments(T "GUI" "NAME;RESOURCE_LOCK" "SOURCES;LIBS;LABELS;FIXTURES" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
-  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
-  target_include_directories(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} flotation_test_support GTest::gtest GTest::gmock)
+  if(T_GUI)
+    target_link_libraries(${T_NAME} PRIVATE flotation_gui_test_main)
+    set(T_LABELS gui)  # one label only: gtest_discover_tests flattens lists
+  else()
+    target_link_libraries(${T_NAME} PRIVATE GTest::gtest_main)
+  endif()
   # gtest_discover_tests flattens PROPERTIES into one list, so a property
   # whose value is itself a list (two ENVIRONMENT entries) would swallow the
   # properties after it; each variable therefore gets a property of its own.

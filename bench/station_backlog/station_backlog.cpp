@@ -20,7 +20,7 @@
 #include <optional>
 
 #include "collector.h"
-#include "fakeconsole.h"
+#include "support/fakeconsole.h"
 #include "stationdatabase.h"
 #include "support/mariadb.h"
 #include "tcpstationlink.h"

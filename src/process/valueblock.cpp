@@ -56,17 +56,6 @@ ReagentMode ModeFromCode(int code) {
   return kModeOff;
 }
 
-const char16_t* ModeCaption(ReagentMode mode) {
-  switch (mode) {
-    case kModeAutomatic:
-      return u"АВТОМАТ";
-    case kModeManual:
-      return u"РУЧНОЙ";
-    default:
-      return u"ОТКЛЮЧЕНО";
-  }
-}
-
 ValueBlock::ValueBlock() {
   Clear();
 }

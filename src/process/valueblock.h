@@ -51,8 +51,6 @@ ModeFlag ManualFlag(ReagentGroup group, int section);
 ReagentMode ModeFromFlags(uint8_t automaticFlag, uint8_t manualFlag);
 // Mode code to flags: 2 automatic, 1 manual, anything else off.
 ReagentMode ModeFromCode(int code);
-// "АВТОМАТ", "РУЧНОЙ", "ОТКЛЮЧЕНО".
-const char16_t* ModeCaption(ReagentMode mode);
 
 // 30 single-precision slots in the layout above. Each slot (and each mode
 // byte) is loaded and stored on its own, so threads share a block without a

@@ -8,13 +8,6 @@
 
 namespace {
 
-constexpr double kHoursPerDay = 24.0;
-constexpr double kSecondsPerDay = 86400.0;
-// A shift is 12 hours less one second, both shifts a day less one second, so
-// that consecutive intervals never share a minute record.
-constexpr double kHalfDayLessASecond = (12 * 3600 - 1) / kSecondsPerDay;
-constexpr double kDayLessASecond = (24 * 3600 - 1) / kSecondsPerDay;
-
 // QMYSQL's option string: long enough for a slow network, short enough that
 // the operator is not left staring at a frozen console.
 const char kConnectOptions[] = "MYSQL_OPT_CONNECT_TIMEOUT=5";
@@ -164,24 +157,6 @@ QString TimeRangeWhere(TDateTime start, TDateTime stop) {
   const QString pattern = QStringLiteral("yyyy-mm-dd hh:nn:ss");
   return QStringLiteral(" where RecMoment >= '") + FormatDateTime(pattern, start) +
          QStringLiteral("' and RecMoment <= '") + FormatDateTime(pattern, stop) + u'\'';
-}
-
-bool ShiftRange(TDateTime date, int shift, TDateTime& start, TDateTime& stop) {
-  const TDateTime base = std::trunc(date) + ShiftStartDays.load(std::memory_order_relaxed);
-  start = base + ShiftStartHour.load(std::memory_order_relaxed) / kHoursPerDay;
-  switch (shift) {
-    case 1:
-      stop = start + kHalfDayLessASecond;
-      break;
-    case 2:
-      start += 12 / kHoursPerDay;
-      stop = start + kHalfDayLessASecond;
-      break;
-    default:
-      stop = start + kDayLessASecond;
-      break;
-  }
-  return true;
 }
 
 QString FloatToSqlText(double value) {

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <csignal>
 
-#include "app/dconsimprocess.h"
-#include "app/headlessconsole.h"
+#include "support/dconsimprocess.h"
+#include "support/headlessconsole.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <QTemporaryDir>
 #include <csignal>
 
-#include "app/headlessconsole.h"
+#include "support/headlessconsole.h"
 #include "common/cp1251.h"
 #include "common/inifile.h"
 #include "support/files.h"

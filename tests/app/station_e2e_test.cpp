@@ -14,8 +14,8 @@
 #include <csignal>
 #include <memory>
 
-#include "app/dconsimprocess.h"
-#include "app/headlessconsole.h"
+#include "support/dconsimprocess.h"
+#include "support/headlessconsole.h"
 #include "common/cp1251.h"
 #include "common/inifile.h"
 #include "common/tdatetime.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "common/inifile.h"
-#include "configuration/inifixture.h"
+#include "support/inifixture.h"
 #include "storage/eventlog.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "common/inifile.h"
-#include "configuration/inifixture.h"
+#include "support/inifixture.h"
 #include "configuration/tmcrypt.h"
 #include "storage/eventlog.h"
 

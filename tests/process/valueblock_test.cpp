@@ -99,10 +99,6 @@ TEST(ValueBlockModes, ModeFromFlagsAndCodes) {
   EXPECT_EQ(ModeFromCode(2), kModeAutomatic);
   EXPECT_EQ(ModeFromCode(1), kModeManual);
   for (int code : {0, 3, -1, 255}) EXPECT_EQ(ModeFromCode(code), kModeOff) << code;
-
-  EXPECT_EQ(QString::fromUtf16(ModeCaption(kModeAutomatic)), QStringLiteral("АВТОМАТ"));
-  EXPECT_EQ(QString::fromUtf16(ModeCaption(kModeManual)), QStringLiteral("РУЧНОЙ"));
-  EXPECT_EQ(QString::fromUtf16(ModeCaption(kModeOff)), QStringLiteral("ОТКЛЮЧЕНО"));
 }
 
 TEST(ValueBlockModes, SetGroupModeWritesBothFlagsOfThatGroupOnly) {

@@ -6,7 +6,7 @@
 
 #include "common/tdatetime.h"
 #include "fieldbus/threadcontrol.h"
-#include "storage/fakelogenvironment.h"
+#include "support/fakelogenvironment.h"
 #include "support/eventlogcapture.h"
 
 namespace {

@@ -16,7 +16,7 @@
 #include "fieldbus/threadcontrol.h"
 #include "station/commandset.h"
 #include "station/framing.h"
-#include "storage/fakelogenvironment.h"
+#include "support/fakelogenvironment.h"
 #include "support/eventlogcapture.h"
 #include "support/qtapplication.h"
 #include "support/rawpty.h"

@@ -21,10 +21,6 @@
 
 namespace {
 
-QString Text(TDateTime moment) {
-  return FormatDateTime(QStringLiteral("yyyy-mm-dd hh:nn:ss"), moment);
-}
-
 // Collects what ConnectDatabase hands to the station's log-record list.
 struct LogRecs {
   QStringList Lines;
@@ -68,19 +64,6 @@ class SilentPort {
 class DatabaseTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { EnsureQtApplication(); }
-
-  // The shift settings are process-wide; every test leaves them as found.
-  void SetUp() override {
-    m_savedHour = ShiftStartHour.load();
-    m_savedDays = ShiftStartDays.load();
-  }
-  void TearDown() override {
-    ShiftStartHour = m_savedHour;
-    ShiftStartDays = m_savedDays;
-  }
-
-  uint16_t m_savedHour = 0;
-  int32_t m_savedDays = 0;
 };
 
 TEST_F(DatabaseTest, NewConnectionHasTheFixedPropertiesAndDefaultParameters) {
@@ -184,64 +167,6 @@ TEST_F(DatabaseTest, TimeRangeWhereWritesBothEndsWithSecondsIn24HourForm) {
   EXPECT_EQ(
       TimeRangeWhere(EncodeDateTime(1999, 12, 31, 23, 5, 9), EncodeDateTime(2000, 1, 1, 0, 0, 0)),
       QStringLiteral(" where RecMoment >= '1999-12-31 23:05:09' and RecMoment <= '2000-01-01 00:00:00'"));
-}
-
-TEST_F(DatabaseTest, ShiftRangeWithTheInitialSettings) {
-  struct Case {
-    int shift;
-    const char* start;
-    const char* stop;
-  };
-  const Case cases[] = {
-      {1, "2009-03-05 07:00:00", "2009-03-05 18:59:59"}, {2, "2009-03-05 19:00:00", "2009-03-06 06:59:59"},
-      {3, "2009-03-05 07:00:00", "2009-03-06 06:59:59"}, {0, "2009-03-05 07:00:00", "2009-03-06 06:59:59"},
-      {7, "2009-03-05 07:00:00", "2009-03-06 06:59:59"}, {-1, "2009-03-05 07:00:00", "2009-03-06 06:59:59"},
-  };
-  // The time of day of the date does not matter, not even just before midnight.
-  const TDateTime moments[] = {EncodeDateTime(2009, 3, 5), EncodeDateTime(2009, 3, 5, 3, 30),
-                               EncodeDateTime(2009, 3, 5, 23, 59, 59, 999)};
-  for (const TDateTime moment : moments) {
-    for (const Case& c : cases) {
-      SCOPED_TRACE(testing::Message() << Text(moment).toStdString() << " shift " << c.shift);
-      TDateTime start = 0;
-      TDateTime stop = 0;
-      EXPECT_TRUE(ShiftRange(moment, c.shift, start, stop));
-      EXPECT_EQ(Text(start), QLatin1String(c.start));
-      EXPECT_EQ(Text(stop), QLatin1String(c.stop));
-    }
-  }
-}
-
-TEST_F(DatabaseTest, ShiftRangeFollowsShiftStartHourAndDays) {
-  ShiftStartHour = 8;
-  ShiftStartDays = -1;
-  struct Case {
-    int shift;
-    const char* start;
-    const char* stop;
-  };
-  const Case cases[] = {
-      {1, "2009-03-04 08:00:00", "2009-03-04 19:59:59"},
-      {2, "2009-03-04 20:00:00", "2009-03-05 07:59:59"},
-      {3, "2009-03-04 08:00:00", "2009-03-05 07:59:59"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.shift);
-    TDateTime start = 0;
-    TDateTime stop = 0;
-    EXPECT_TRUE(ShiftRange(EncodeDateTime(2009, 3, 5, 14, 20), c.shift, start, stop));
-    EXPECT_EQ(Text(start), QLatin1String(c.start));
-    EXPECT_EQ(Text(stop), QLatin1String(c.stop));
-  }
-
-  // Across a month's end and with the shift starting at midnight.
-  ShiftStartHour = 0;
-  ShiftStartDays = 1;
-  TDateTime start = 0;
-  TDateTime stop = 0;
-  ShiftRange(EncodeDateTime(2009, 2, 28, 12), 2, start, stop);
-  EXPECT_EQ(Text(start), QStringLiteral("2009-03-01 12:00:00"));
-  EXPECT_EQ(Text(stop), QStringLiteral("2009-03-01 23:59:59"));
 }
 
 TEST_F(DatabaseTest, FloatToSqlTextWritesAPointUnderACommaLocale) {

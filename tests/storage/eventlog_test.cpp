@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "fakelogenvironment.h"
+#include "support/fakelogenvironment.h"
 #include "storage/notifier.h"
 
 namespace {

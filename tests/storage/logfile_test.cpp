@@ -11,7 +11,7 @@
 #include <QTemporaryDir>
 
 #include "common/cp1251.h"
-#include "fakelogenvironment.h"
+#include "support/fakelogenvironment.h"
 #include "storage/eventlog.h"
 #include "support/files.h"
 

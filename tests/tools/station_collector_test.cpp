@@ -20,7 +20,7 @@
 
 #include "collector.h"
 #include "common/cp1251.h"
-#include "fakeconsole.h"
+#include "support/fakeconsole.h"
 #include "stationdatabase.h"
 #include "support/mariadb.h"
 #include "support/qtapplication.h"

@@ -11,7 +11,7 @@
 #include <memory>
 
 #include "common/cp1251.h"
-#include "fakeconsole.h"
+#include "support/fakeconsole.h"
 #include "minuterecord.h"
 #include "station/framing.h"
 #include "stationlink.h"

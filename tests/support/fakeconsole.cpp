@@ -1,4 +1,4 @@
-#include "fakeconsole.h"
+#include "support/fakeconsole.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -1,4 +1,4 @@
-#include "ui/messageboxnotifier.h"
+#include "ui/mainwindow/messageboxnotifier.h"
 
 #include <QApplication>
 #include <QMessageBox>

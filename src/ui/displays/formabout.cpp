@@ -1,0 +1,5 @@
+#include "ui/displays/formabout.h"
+
+TFormAbout::TFormAbout(QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("FormAbout"));
+}
