@@ -46,13 +46,13 @@ void TConsoleCore::Open() {
   m_config.LoadConfig(*m_ini, m_crypt);
   LoadLastSetpoints();
   m_state.CreateAverages(m_config);
-  ConnectDatabase();
 }
 
-bool TConsoleCore::ConnectDatabase() {
+void TConsoleCore::ConnectDatabase(std::function<void(bool)> done) {
   const DatabaseSettings settings{m_config.Host, m_config.Login, m_config.Password, m_config.Version,
                                   m_config.Disabled};
-  return ::ConnectDatabase(m_sqlConnection, settings, [this](const QString& text) { AddLogRec(text); });
+  // The log-record list is safe from any thread and outlives the database thread.
+  m_database.ConnectAsync(settings, [this](const QString& text) { AddLogRec(text); }, std::move(done));
 }
 
 void TConsoleCore::StartUp() {

@@ -20,7 +20,7 @@
 #include "station/logrecs.h"
 #include "station/stationquery.h"
 #include "station/winsockserver.h"
-#include "storage/database.h"
+#include "storage/databasethread.h"
 
 // The console without its windows: the configuration, the process state and
 // the operations of the acquisition cycle. The main window or the headless
@@ -48,9 +48,9 @@ class TConsoleCore {
   QString LogDir() const;
 
   // Built-in setpoints, then the configuration and "LastSet" from the INI
-  // file, then one moving average per input signal, then one attempt to
-  // connect to the history database. Always succeeds: what the file lacks or
-  // garbles keeps its default, and the console runs without the database.
+  // file, then one moving average per input signal. Always succeeds: what
+  // the file lacks or garbles keeps its default. The database attempt that
+  // follows is the owner's (ConnectDatabase).
   void Open();
   // The first tick's start-up when AutoStartControl is set: the read, write
   // and station-link threads, the TCP query server when LanServer is set,
@@ -76,8 +76,12 @@ class TConsoleCore {
   // cannot listen (the reason is the server's LastMessage, also in the event log).
   bool StartLanServer();
 
-  // One attempt to open the history database with the [MySQL] settings.
-  bool ConnectDatabase();
+  // One attempt to open the history database with the [MySQL] settings, on
+  // the database thread; "done" gets the outcome there. A failure adds
+  // "Не могу подключиться к MySQL серверу." to the log records.
+  void ConnectDatabase(std::function<void(bool)> done = {});
+  // The history database's thread and its connection SQLConnection1.
+  TDatabaseThread& Database() { return m_database; }
 
   // Appends a line to the log records the central station collects.
   void AddLogRec(const QString& text) { m_logRecs.AddLogRec(text); }
@@ -101,7 +105,6 @@ class TConsoleCore {
   TStationLink& StationLink() { return m_stationLink; }
   TStationQuery& StationQuery() { return m_stationQuery; }
   TWinSockServer& WinSockServer() { return m_winSockServer; }
-  TSQLConnection& SQLConnection1() { return m_sqlConnection; }
   TICPLink& ICPLinkRead() { return m_icpLinkRead; }
   TICPLink& ICPLinkWrite() { return m_icpLinkWrite; }
   TICPLink& ICPLinkServer() { return m_icpLinkServer; }
@@ -130,7 +133,7 @@ class TConsoleCore {
   ThreadControl m_writeControl;
   ThreadControl m_linkControl;
   LogRecList m_logRecs;
-  TSQLConnection m_sqlConnection;
+  TDatabaseThread m_database;
   TICPLink m_icpLinkRead{QStringLiteral("COM2"), 9600};
   TICPLink m_icpLinkWrite{QStringLiteral("COM3"), 9600};
   TICPLink m_icpLinkServer{QStringLiteral("COM1"), 57600};

@@ -72,12 +72,12 @@ struct SetpointCommand {
   const char16_t* LogText;
 };
 constexpr SetpointCommand kSetpointCommands[] = {
-    {u"SetZRRS", kZRRS1, u"Новое задание c ЦСБ: удельный расход собирателя "},
-    {u"SetZRRP", kZRRP1, u"Новое задание c ЦСБ: удельный расход пенообразователя "},
-    {u"SetZRFL", kZRFL1, u"Новое задание c ЦСБ: удельный расход флокулянта "},
-    {u"SetTRRS", kTRRS1, u"Новое задание c ЦСБ: текущий расход собирателя "},
-    {u"SetTRRP", kTRRP1, u"Новое задание c ЦСБ: текущий расход пенообразователя "},
-    {u"SetTRFL", kTRFL1, u"Новое задание c ЦСБ: текущий расход флокулянта "},
+    {u"SetZRRS", kZRRS1, u"удельный расход собирателя "},
+    {u"SetZRRP", kZRRP1, u"удельный расход пенообразователя "},
+    {u"SetZRFL", kZRFL1, u"удельный расход флокулянта "},
+    {u"SetTRRS", kTRRS1, u"текущий расход собирателя "},
+    {u"SetTRRP", kTRRP1, u"текущий расход пенообразователя "},
+    {u"SetTRFL", kTRFL1, u"текущий расход флокулянта "},
 };
 
 struct ModeCommand {
@@ -86,9 +86,21 @@ struct ModeCommand {
   const char16_t* LogText;
 };
 constexpr ModeCommand kModeCommands[] = {
-    {u"SetModeR", kGroupR, u"Новое задание c ЦСБ: режим управления дозатором реагента секции №"},
-    {u"SetModeFL", kGroupFL, u"Новое задание c ЦСБ: режим управления дозатором флокулянта секции №"},
+    {u"SetModeR", kGroupR, u"режим управления дозатором реагента секции №"},
+    {u"SetModeFL", kGroupFL, u"режим управления дозатором флокулянта секции №"},
 };
+
+// What a change is called in log records and audit lines, by who made it.
+QString ChangePrefix(ChangeSource source) {
+  return source == ChangeSource::Station ? u"Новое задание c ЦСБ: "_qs : u"Новое задание от оператора: "_qs;
+}
+
+// The code of a mode as the texts write it: whole codes as integers; a code
+// beyond the integers (only a station can send one) in the general form.
+QString ModeCodeText(double code, QChar decimalSeparator) {
+  return std::fabs(code) < 9.0e18 ? QString::number(static_cast<qint64>(code))
+                                  : FloatToStrGeneral(code, decimalSeparator);
+}
 
 // The section digit that ends a Set command name of the table, or 0.
 int SectionOf(const QString& command, const char16_t* base) {
@@ -188,11 +200,9 @@ CommandReply TCommandSet::ExecCommand(const QString& command, const QString& dat
     const float value = number ? static_cast<float>(*number) : 0.0f;
     // A number beyond single precision would be stored as infinity.
     if (!number || !std::isfinite(value)) return DataError(base, data);
-    m_state.Setpoints.Set(SetpointOf(set.First, section), value);
-    return Accept(base,
-                  QString::fromUtf16(set.LogText) + QString::number(section) + u" = "_qs +
-                      FloatToStrGeneral(static_cast<double>(value), decimalSeparator),
-                  origin);
+    const SetpointIndex index = SetpointOf(set.First, section);
+    m_state.Setpoints.Set(index, value);
+    return Accept(base, SetpointChangeText(index, value, ChangeSource::Station, decimalSeparator), origin);
   }
   for (const ModeCommand& set : kModeCommands) {
     const int section = SectionOf(command, set.Base);
@@ -205,9 +215,9 @@ CommandReply TCommandSet::ExecCommand(const QString& command, const QString& dat
     const double code = std::trunc(*number);
     const ReagentMode mode = code == 2.0 ? kModeAutomatic : code == 1.0 ? kModeManual : kModeOff;
     m_state.AveragedValues.SetGroupMode(set.Group, section, mode);
-    const QString codeText = std::fabs(code) < 9.0e18 ? QString::number(static_cast<qint64>(code))
-                                                      : FloatToStrGeneral(code, decimalSeparator);
-    return Accept(base, QString::fromUtf16(set.LogText) + QString::number(section) + u" = "_qs + codeText,
+    return Accept(base,
+                  ChangePrefix(ChangeSource::Station) + QString::fromUtf16(set.LogText) +
+                      QString::number(section) + u" = "_qs + ModeCodeText(code, decimalSeparator),
                   origin);
   }
   return {QString::fromUtf16(kUnknownCommandReply), false};
@@ -224,6 +234,30 @@ CommandReply TCommandSet::DataError(const QString& base, const QString& data) {
 
 CommandReply TCommandSet::Accept(const QString& base, const QString& record, const QString& origin) {
   m_logRecs.AddLogRec(record);
-  AddLogMessage(record + u" ("_qs + origin + u')');
+  PostAuditLine(record, origin);
   return {base + u"_OK:"_qs, true};
+}
+
+QString SetpointChangeText(SetpointIndex index, float value, ChangeSource source, QChar decimalSeparator) {
+  for (const SetpointCommand& set : kSetpointCommands) {
+    for (int section = 1; section <= 2; ++section) {
+      if (SetpointOf(set.First, section) != index) continue;
+      return ChangePrefix(source) + QString::fromUtf16(set.LogText) + QString::number(section) + u" = "_qs +
+             FloatToStrGeneral(static_cast<double>(value), decimalSeparator);
+    }
+  }
+  return {};
+}
+
+QString ModeChangeText(ReagentGroup group, int section, ReagentMode mode, ChangeSource source) {
+  for (const ModeCommand& set : kModeCommands) {
+    if (set.Group != group) continue;
+    return ChangePrefix(source) + QString::fromUtf16(set.LogText) + QString::number(section) + u" = "_qs +
+           QString::number(static_cast<int>(mode));
+  }
+  return {};
+}
+
+void PostAuditLine(const QString& text, const QString& origin) {
+  AddLogMessage(text + u" ("_qs + origin + u')');
 }

@@ -32,6 +32,23 @@ QString RecordToText(const StateRecord& record, bool minuteForm);
 // infinite.
 std::optional<double> TextToNumber(const QString& text, QChar decimalSeparator = SystemDecimalSeparator());
 
+// Who changed a setpoint or a mode.
+enum class ChangeSource { Station, Operator };
+
+// The origin of the audit line of a change made at the console itself.
+inline constexpr char16_t kOperatorOrigin[] = u"оператор";
+
+// The text of a change as log records and audit lines carry it, e.g.
+// "Новое задание c ЦСБ: удельный расход собирателя 1 = 45" from the station,
+// "Новое задание от оператора: ..." from the console's own windows.
+QString SetpointChangeText(SetpointIndex index, float value, ChangeSource source,
+                           QChar decimalSeparator = SystemDecimalSeparator());
+QString ModeChangeText(ReagentGroup group, int section, ReagentMode mode, ChangeSource source);
+
+// Writes the audit line of an accepted change to the event log: the text and
+// its origin in parentheses ("(COM1)", "(TCP 10.0.0.7:51234)", "(оператор)").
+void PostAuditLine(const QString& text, const QString& origin);
+
 struct CommandReply {
   QString Text;
   bool Recognised = false;

@@ -82,6 +82,9 @@ class TEventLogDrain {
   // not cost it its line. Returns how many were taken.
   int Drain(bool saveToFile);
 
+  // Replaces the sink (nullptr: no windows) for the following drains.
+  void SetSink(WarningWindowSink* sink) { m_sink = sink; }
+
  private:
   TEventFIFO& m_fifo;
   LogFileWriter& m_writer;
