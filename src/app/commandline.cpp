@@ -34,6 +34,8 @@ QString UsageText() {
   return QStringLiteral(
       "Usage: flotation-console [--headless] [--home DIR] [--emulate]\n"
       "\n"
+      "Without --headless it opens the operator's windows on the display.\n"
+      "\n"
       "  --headless   run the console core without windows (services, tests)\n"
       "  --home DIR   application folder: flotation-console.INI, LOG/, config/\n"
       "               (default: the folder of the executable)\n"
@@ -41,6 +43,7 @@ QString UsageText() {
       "               run even when their serial ports cannot be opened\n"
       "  --help       show this text\n"
       "\n"
-      "SIGINT or SIGTERM ends a headless console: it saves its configuration\n"
-      "and the last setpoints and exits with status 0.\n");
+      "SIGINT or SIGTERM ends the console as its main window's close button\n"
+      "does: it saves its configuration and the last setpoints and exits with\n"
+      "status 0 (1 when the save failed).\n");
 }

@@ -4,6 +4,19 @@
 
 #include "app/commandline.h"
 #include "app/headless.h"
+#ifdef FLOT_WITH_WINDOWS
+#include "app/windowed.h"
+#endif
+
+namespace {
+
+// Qt ends the process when it finds no display; say it in words first.
+bool DisplayAvailable() {
+  return qEnvironmentVariableIsSet("DISPLAY") || qEnvironmentVariableIsSet("WAYLAND_DISPLAY") ||
+         qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
   QStringList arguments;
@@ -18,9 +31,20 @@ int main(int argc, char* argv[]) {
     return 0;
   }
   if (!line.headless) {
-    std::fprintf(stderr, "flotation-console: this build has no windows yet; run it with --headless.\n\n%s",
+#ifdef FLOT_WITH_WINDOWS
+    if (!DisplayAvailable()) {
+      std::fputs(
+          "flotation-console: no display to open the windows on (DISPLAY is not set); "
+          "run it with --headless.\n",
+          stderr);
+      return 2;
+    }
+    return RunWindowed(argc, argv, line.homeDir, line.emulate);
+#else
+    std::fprintf(stderr, "flotation-console: this build has no windows; run it with --headless.\n\n%s",
                  qPrintable(UsageText()));
     return 2;
+#endif
   }
 
   QCoreApplication app(argc, argv);

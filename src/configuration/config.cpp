@@ -197,6 +197,7 @@ bool TConfig::LoadConfig(IniFile& ini, Tmcrypt& crypt) {
     if (LanIdleTimeout < 0) LanIdleTimeout = 0;
     ReadInto(LanMaxConnections, ini, kSystem, QStringLiteral("LanMaxConnections"));
     if (LanMaxConnections < 1) LanMaxConnections = kDefaultLanMaxConnections;
+    ReadInto(TimeSetCommand, ini, kSystem, QStringLiteral("TimeSetCommand"));
 
     ReadInto(HardReadPort, ini, kCom, QStringLiteral("HardReadPort"));
     ReadInto(HardWritePort, ini, kCom, QStringLiteral("HardWritePort"));

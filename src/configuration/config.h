@@ -128,6 +128,10 @@ class TConfig {
   Setting<QString> LanAllow;                             // empty: everyone
   Setting<int> LanIdleTimeout{0};                        // seconds, 0 = never
   Setting<int> LanMaxConnections{kDefaultLanMaxConnections};  // at least 1
+  // The desktop's date and time settings program with its arguments, for
+  // the main window's date-and-time command; empty: the first of the usual
+  // desktops' programs that is installed. Read but never written, like the above.
+  Setting<QString> TimeSetCommand;
 
   // Reads every stored field; absent or unreadable values keep the current
   // ones. The secret is unscrambled with "crypt".

@@ -1,0 +1,71 @@
+#include "app/windowed.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QScreen>
+#include <cstdio>
+
+#include "app/terminationsignal.h"
+#include "console/consolecontroller.h"
+#include "ui/mainwindow/formmain.h"
+#include "ui/mainwindow/messageboxnotifier.h"
+#include "ui/mainwindow/platform.h"
+#include "ui/mainwindow/singleinstance.h"
+
+namespace {
+
+// A stop signal while a modal dialog is open must not wait for the operator:
+// the dialogs are cancelled first, then the main window closes.
+void CloseForSignal(QWidget& form) {
+  for (int guard = 0; guard < 16; ++guard) {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr) break;
+    modal->close();
+  }
+  form.close();
+}
+
+}  // namespace
+
+int RunWindowed(int& argc, char** argv, const QString& homeDir, bool emulate) {
+  QApplication app(argc, argv);
+  QCoreApplication::setApplicationName(QStringLiteral("flotation-console"));
+  InstallRussianTranslations(app);
+
+  const QString appDir =
+      homeDir.isEmpty() ? QCoreApplication::applicationDirPath() : QDir(homeDir).absolutePath();
+  if (!QDir().mkpath(appDir) || !QDir::setCurrent(appDir)) {
+    std::fprintf(stderr, "flotation-console: cannot use the folder %s\n", qPrintable(appDir));
+    return 1;
+  }
+
+  const QString exeName = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+  if (CountProcesses(exeName) >= 2) {
+    QMessageBox::warning(nullptr, AlreadyRunningCaption(), AlreadyRunningText());
+    return 0;
+  }
+
+  TConsoleController controller(appDir);
+  controller.Open(emulate);
+  TFormMain form(controller);
+  MessageBoxNotifier notifier(&form);
+  SetNotifier(&notifier);
+
+  TerminationSignal termination;
+  QObject::connect(&termination, &TerminationSignal::Received, &form, [&form] { CloseForSignal(form); });
+
+  // A bare X server has no window manager to maximize the window: it gets
+  // the screen's area beforehand, which a window manager then overrides.
+  form.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
+  form.showMaximized();
+  controller.Start();
+  std::fprintf(stderr, "flotation-console: running windowed in %s\n", qPrintable(appDir));
+  std::fflush(stderr);
+  QApplication::exec();
+
+  form.close();  // when the loop ended otherwise; a second close does nothing
+  SetNotifier(nullptr);
+  return form.Saved() ? 0 : 1;
+}

@@ -1,0 +1,105 @@
+#pragma once
+
+#include <QLabel>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QPointer>
+#include <QTimer>
+#include <QToolButton>
+#include <functional>
+#include <map>
+#include <memory>
+
+#include "console/consolecontroller.h"
+#include "ui/mainwindow/platform.h"
+
+class TFormMainMenu;
+class TShape;
+class TWarningWindows;
+class QMdiSubWindow;
+
+// The main window: the actions with their menu and tool bar, the status area
+// (connect button, state indicator, clock), the views inside it and the
+// warning windows of the event log. It shows and forwards: the console
+// itself is the controller's, which must outlive the window.
+//
+// Closing the window (its close button, ActionExit after its question,
+// SIGTERM through close()) stops the workers and saves through the
+// controller, then powers the computer off when the configuration says so.
+// User-interface thread only.
+class TFormMain : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit TFormMain(TConsoleController& controller,
+                     MainWindowPlatform platform = MainWindowPlatform::System(), QWidget* parent = nullptr);
+  ~TFormMain() override;
+
+  // The action named "name" ("ActionMnemo" ...), or nullptr.
+  QAction* Action(const QString& name) const;
+
+  // Shows a view inside the window, maximized, and makes it the active view;
+  // makes sure the application folder's "config" exists first. Nothing for
+  // nullptr. The window takes the view over.
+  void ShowView(QWidget* view);
+  QWidget* ActiveView() const { return m_activeView; }
+
+  // The state record is at most 60 s old (checked once a second).
+  bool StateFresh() const { return m_controller.Snapshot().StateFresh; }
+
+  // After the window closed: whether the configuration and "LastSet" were saved.
+  bool Saved() const { return m_saved; }
+
+  TFormMainMenu* FormMainMenu() const { return m_formMainMenu; }
+  TWarningWindows& WarningWindows() { return *m_warningWindows; }
+
+  // The one-second timer's handler: colours the state indicator by the age
+  // of the state record. Public for tests with an injected clock.
+  void TimerUpdateStateTimer();
+
+  // Texts of the connect report and of the exit question.
+  static QString ConnectedText() { return u"Соединение установлено успешно."_qs; }
+  static QString NotConnectedText() { return u"Соединение установить не удалось."_qs; }
+  static QString ExitQuestion() { return u"Завершить работу с программой?"_qs; }
+  static QString ExitCaption() { return u"Выход из программы"_qs; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void CreateActions();
+  void CreateMenu();
+  void CreateToolBar();
+  void CreateViews();
+
+  // The 500 ms tick's part of the window, and the first tick's start-up.
+  void TimerGetLogTimer(const ConsoleSnapshot& snapshot);
+  void FormStartUp();
+  void UpdateActionStates(const ConsoleSnapshot& snapshot);
+  // Destruction: workers stopped and everything saved, then the shutdown.
+  void FormDestroy();
+
+  void ActionExitExecute();
+  void ActionTimeSetExecute();
+  void ActionTryToConnectExecute();
+  void ActionAboutExecute();
+  void DatabaseAttemptFinished(bool connected);
+
+  TConsoleController& m_controller;
+  MainWindowPlatform m_platform;
+  QMdiArea* m_mdiArea = nullptr;
+  std::map<QString, QAction*> m_actions;
+  QLabel* m_labelClock = nullptr;
+  TShape* m_shapeLinkPuf = nullptr;
+  QToolButton* m_speedButtonTryConnect = nullptr;
+  QWidget* m_panelInfo = nullptr;
+  QTimer m_timerUpdateState;
+  std::unique_ptr<TWarningWindows> m_warningWindows;
+  TFormMainMenu* m_formMainMenu = nullptr;
+  QPointer<QWidget> m_activeView;
+  std::map<QWidget*, QMdiSubWindow*> m_subWindows;
+  bool m_operatorConnect = false;  // the running database attempt is the operator's
+  bool m_destroyed = false;
+  bool m_saved = false;
+  bool m_lastDisabled = false;
+};
