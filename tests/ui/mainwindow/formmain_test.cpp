@@ -1,0 +1,426 @@
+#include "ui/mainwindow/formmain.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "common/inifile.h"
+#include "support/eventlogcapture.h"
+#include "support/modaldialogs.h"
+#include "ui/displays/formabout.h"
+#include "ui/displays/formmainmenu.h"
+#include "ui/mainwindow/shape.h"
+#include "ui/mainwindow/singleinstance.h"
+#include "ui/mainwindow/warningwindows.h"
+
+namespace {
+
+constexpr uint32_t kClSilver = 0xC0C0C0;
+constexpr uint32_t kClGreen = 0x008000;
+constexpr uint32_t kClYellow = 0x00FFFF;
+constexpr uint32_t kClRed = 0x0000FF;
+
+// What the window asked of the system.
+struct FakePlatform {
+  int shutdowns = 0;
+  bool shutdownWorks = true;
+  QStringList started;  // program and arguments, joined by blanks
+  QStringList installed;  // programs FindExecutable finds
+
+  MainWindowPlatform Platform() {
+    MainWindowPlatform platform;
+    platform.ShutdownComputer = [this](QString& error) {
+      ++shutdowns;
+      if (!shutdownWorks) error = u"Операция не разрешена"_qs;
+      return shutdownWorks;
+    };
+    platform.StartDetached = [this](const QString& program, const QStringList& arguments) {
+      started << (QStringList{program} + arguments).join(u' ');
+      return true;
+    };
+    platform.FindExecutable = [this](const QString& name) {
+      return installed.contains(name) ? u"/usr/bin/"_qs + name : QString();
+    };
+    return platform;
+  }
+};
+
+class FormMainTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    DrainEventLog();
+    IniFile ini(m_home.filePath(u"flotation-console.INI"_qs));
+    IniUpdate update(ini);
+    ini.WriteInteger(u"System"_qs, u"AutoStartControl"_qs, 0);
+    ini.WriteString(u"MySQL"_qs, u"Host"_qs, u"127.0.0.1:1"_qs);
+    update.Commit();
+  }
+  void TearDown() override {
+    m_form.reset();
+    m_controller.reset();
+    DrainEventLog();
+  }
+
+  TFormMain& Open(bool disabledDatabase = false) {
+    if (disabledDatabase) {
+      IniFile(m_home.filePath(u"flotation-console.INI"_qs)).WriteInteger(u"MySQL"_qs, u"Disabled"_qs, 1);
+    }
+    m_controller = std::make_unique<TConsoleController>(m_home.path(), [this] { return m_now; });
+    m_controller->Open();
+    m_form = std::make_unique<TFormMain>(*m_controller, m_platform.Platform());
+    m_form->resize(1024, 768);
+    m_form->show();
+    return *m_form;
+  }
+
+  QString IniText(const QString& section, const QString& key) {
+    return IniFile(m_home.filePath(u"flotation-console.INI"_qs)).ReadString(section, key, u"(none)"_qs);
+  }
+
+  QTemporaryDir m_home;
+  TDateTime m_now = EncodeDateTime(2026, 12, 10, 9, 5, 7);
+  FakePlatform m_platform;
+  std::unique_ptr<TConsoleController> m_controller;
+  std::unique_ptr<TFormMain> m_form;
+};
+
+// Menu entries by action name, "-" for a separator, ">Title" for a submenu.
+QStringList Entries(const QMenu& menu) {
+  QStringList entries;
+  for (QAction* action : menu.actions()) {
+    if (action->isSeparator()) entries << u"-"_qs;
+    else if (action->menu() != nullptr) entries << u">"_qs + action->text();
+    else entries << action->objectName();
+  }
+  return entries;
+}
+
+TEST_F(FormMainTest, EveryActionHasItsCaptionCategoryShortcutsAndHint) {
+  TFormMain& form = Open();
+  struct Case {
+    const char* name;
+    const char16_t* caption;
+    const char16_t* category;
+    QList<QKeySequence> shortcuts;
+  };
+  const Case cases[] = {
+      {"ActionMainMenu", u"Главное меню", u"Главное", {QKeySequence(Qt::Key_F1)}},
+      {"ActionExit", u"Вы&xод", u"Главное", {}},
+      {"ActionMnemo", u"Мнемосхема  обогащения  флотацией", u"Мнемосхемы", {QKeySequence(Qt::Key_F2)}},
+      {"ActionGraphFlot1", u"Графики параметров флотации секции 1", u"", {QKeySequence(Qt::Key_F3)}},
+      {"ActionGraphFlot2", u"Графики параметров флотации секции 2", u"", {QKeySequence(Qt::Key_F4)}},
+      {"ActionGraphFlok", u"Графики параметров процесса флокуляции флотоконцентрата", u"",
+       {QKeySequence(Qt::Key_F5)}},
+      {"ActionGraphLevel", u"Графики  изменения уровней в баках флотоконцентрата", u"",
+       {QKeySequence(Qt::Key_F6)}},
+      {"ActionControlForm", u"Задания режимов управления и расхода реагентов", u"",
+       {QKeySequence(Qt::Key_F7), QKeySequence(Qt::Key_F12)}},
+      {"ActionSvodTable", u"Сводная таблица показателей работы", u"", {QKeySequence(Qt::Key_F8)}},
+      {"ActionSetupMain", u"Общие", u"Настройки", {}},
+      {"ActionSetupHardConnect", u"Подключение аппаратуры", u"Настройки", {}},
+      {"ActionSetupColors", u"Оформление", u"Настройки", {}},
+      {"ActionTimeSet", u"Установка даты и времени", u"Настройки", {}},
+      {"ActionHardControl", u"Контроль аппаратуры", u"Сервис", {}},
+      {"ActionEmulControl", u"Эмулятор", u"Сервис", {}},
+      {"ActionTryToConnect", u"Подключиться к серверу", u"Сервис", {}},
+      {"ActionAbout", u"О программе", u"Справка", {QKeySequence(Qt::ALT | Qt::Key_F1)}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QAction* action = form.Action(QString::fromLatin1(c.name));
+    ASSERT_NE(action, nullptr);
+    EXPECT_EQ(action->text(), QString::fromUtf16(c.caption));
+    EXPECT_EQ(action->property("Category").toString(), QString::fromUtf16(c.category));
+    EXPECT_EQ(action->shortcuts(), c.shortcuts);
+    EXPECT_FALSE(action->toolTip().isEmpty());
+    EXPECT_EQ(form.findChild<QAction*>(QString::fromLatin1(c.name)), action);
+  }
+  EXPECT_EQ(form.windowTitle(), u"Orvet-Dravo-ФМ"_qs);
+  EXPECT_EQ(form.Action(u"ActionTryToConnect"_qs)->toolTip(), u"Установить подключение к серверу"_qs);
+}
+
+TEST_F(FormMainTest, MenuAndToolBarListTheActionsInTheirOrder) {
+  TFormMain& form = Open();
+  QStringList titles;
+  std::vector<QStringList> menus;
+  QMenu* service = nullptr;
+  for (QAction* top : form.menuBar()->actions()) {
+    titles << top->text();
+    menus.push_back(Entries(*top->menu()));
+    if (top->text() == u"Сервис") service = top->menu();
+  }
+  EXPECT_EQ(titles, (QStringList{u"Главное"_qs, u"Мнемосхемы"_qs, u"Графики"_qs, u"Таблицы"_qs, u"Задания"_qs,
+                                 u"Сервис"_qs, u"Справка"_qs}));
+  ASSERT_EQ(menus.size(), 7u);
+  EXPECT_EQ(menus[0], (QStringList{u"ActionMainMenu"_qs, u"-"_qs, u"ActionExit"_qs}));
+  EXPECT_EQ(menus[1], QStringList{u"ActionMnemo"_qs});
+  EXPECT_EQ(menus[2], (QStringList{u"ActionGraphFlot1"_qs, u"ActionGraphFlot2"_qs, u"-"_qs, u"ActionGraphFlok"_qs,
+                                   u"ActionGraphLevel"_qs}));
+  EXPECT_EQ(menus[3], QStringList{u"ActionSvodTable"_qs});
+  EXPECT_EQ(menus[4], QStringList{u"ActionControlForm"_qs});
+  EXPECT_EQ(menus[5], (QStringList{u">Настройки"_qs, u"ActionHardControl"_qs, u"ActionEmulControl"_qs, u"-"_qs,
+                                   u"ActionTryToConnect"_qs}));
+  EXPECT_EQ(menus[6], QStringList{u"ActionAbout"_qs});
+  ASSERT_NE(service, nullptr);
+  EXPECT_EQ(Entries(*service->actions().first()->menu()),
+            (QStringList{u"ActionSetupMain"_qs, u"ActionSetupHardConnect"_qs, u"ActionSetupColors"_qs,
+                         u"ActionTimeSet"_qs}));
+
+  auto* toolBar = form.findChild<QToolBar*>(u"ToolBar1"_qs);
+  ASSERT_NE(toolBar, nullptr);
+  QStringList tools;
+  for (QAction* action : toolBar->actions()) {
+    if (action->isSeparator()) tools << u"|"_qs;
+    else if (QWidget* widget = toolBar->widgetForAction(action); widget && widget->objectName() == u"PanelInfo")
+      tools << u"PanelInfo"_qs;
+    else tools << action->objectName();
+  }
+  EXPECT_EQ(tools, (QStringList{u"ActionMainMenu"_qs, u"|"_qs, u"ActionMnemo"_qs, u"|"_qs, u"ActionGraphFlot1"_qs,
+                                u"ActionGraphFlot2"_qs, u"ActionGraphFlok"_qs, u"ActionGraphLevel"_qs, u"|"_qs,
+                                u"ActionSvodTable"_qs, u"|"_qs, u"ActionControlForm"_qs, u"|"_qs,
+                                u"ActionAbout"_qs, u"|"_qs, u"PanelInfo"_qs}));
+  EXPECT_EQ(toolBar->widgetForAction(form.Action(u"ActionMnemo"_qs))->size(), QSize(71, 40));
+  EXPECT_EQ(toolBar->iconSize(), QSize(64, 32));
+}
+
+TEST_F(FormMainTest, FunctionKeysRunTheirActionsAndUnbuiltWindowsStandDisabled) {
+  TFormMain& form = Open();
+  m_controller->Tick();  // the start-up shows the main menu
+  ASSERT_EQ(form.ActiveView(), form.FormMainMenu());
+  EXPECT_TRUE(QDir(m_home.filePath(u"config"_qs)).exists());
+  auto* sub = form.findChild<QMdiSubWindow*>(u"FormMainMenuWindow"_qs);
+  ASSERT_NE(sub, nullptr);
+  EXPECT_TRUE(sub->isMaximized());
+
+  for (const char* name : {"ActionMnemo", "ActionGraphFlot1", "ActionGraphFlot2", "ActionGraphFlok",
+                           "ActionGraphLevel", "ActionControlForm", "ActionSvodTable", "ActionSetupMain",
+                           "ActionSetupHardConnect", "ActionSetupColors", "ActionHardControl",
+                           "ActionEmulControl"}) {
+    SCOPED_TRACE(name);
+    QAction* action = form.Action(QString::fromLatin1(name));
+    EXPECT_FALSE(action->isEnabled());
+    action->trigger();  // nothing happens, nothing breaks
+  }
+  for (int key = Qt::Key_F2; key <= Qt::Key_F12; ++key) QTest::keyClick(&form, static_cast<Qt::Key>(key));
+  EXPECT_EQ(form.ActiveView(), form.FormMainMenu());
+
+  // Alt+F1 opens the About window modally; F1 brings the main menu back.
+  bool aboutShown = false;
+  WhenModalShows([&](QWidget& modal) {
+    aboutShown = qobject_cast<TFormAbout*>(&modal) != nullptr;
+    modal.close();
+  });
+  QTest::keyClick(&form, Qt::Key_F1, Qt::AltModifier);
+  EXPECT_TRUE(aboutShown);
+  QTest::keyClick(&form, Qt::Key_F1);
+  EXPECT_EQ(form.ActiveView(), form.FormMainMenu());
+}
+
+TEST_F(FormMainTest, ExitAsksAndNoKeepsTheConsoleRunning) {
+  TFormMain& form = Open();
+  MessageBoxSeen seen;
+  AnswerMessageBox(QMessageBox::No, &seen);
+  form.Action(u"ActionExit"_qs)->trigger();
+  ASSERT_TRUE(seen.shown);
+  EXPECT_EQ(seen.title, u"Выход из программы"_qs);
+  EXPECT_EQ(seen.text, u"Завершить работу с программой?"_qs);
+  EXPECT_EQ(seen.icon, QMessageBox::Question);
+  EXPECT_EQ(seen.buttons.size(), 2);
+  EXPECT_TRUE(form.isVisible());
+  EXPECT_EQ(IniText(u"LastSet"_qs, u"TRRS1"_qs), u"(none)"_qs);
+
+  m_controller->Core().State().Setpoints.Set(kTRRS1, 33.5f);
+  AnswerMessageBox(QMessageBox::Yes);
+  form.Action(u"ActionExit"_qs)->trigger();
+  EXPECT_FALSE(form.isVisible());
+  EXPECT_TRUE(form.Saved());
+  EXPECT_DOUBLE_EQ(IniFile(m_home.filePath(u"flotation-console.INI"_qs)).ReadFloat(u"LastSet"_qs, u"TRRS1"_qs, 0),
+                   33.5);
+  EXPECT_EQ(m_platform.shutdowns, 0);
+}
+
+TEST_F(FormMainTest, TheCloseButtonAsksNothingSavesOnceAndShutsDownWhenConfigured) {
+  TFormMain& form = Open();
+  m_controller->Core().Config().ShutdownOnExit = true;
+  m_platform.shutdownWorks = false;
+  MessageBoxSeen seen;
+  AnswerMessageBox(QMessageBox::Ok, &seen);
+  form.close();
+  EXPECT_TRUE(form.Saved());
+  EXPECT_EQ(m_platform.shutdowns, 1);
+  ASSERT_TRUE(seen.shown);  // the refusal is shown, not a question
+  EXPECT_EQ(seen.text, u"Операция не разрешена"_qs);
+  EXPECT_EQ(seen.icon, QMessageBox::Information);
+  EXPECT_EQ(IniText(u"System"_qs, u"ShutdownOnExit"_qs), u"1"_qs);
+  form.close();
+  EXPECT_EQ(m_platform.shutdowns, 1);
+}
+
+TEST_F(FormMainTest, StateIndicatorIsSilverThenColouredByTheAgeOfTheStateRecord) {
+  TFormMain& form = Open();
+  auto* shape = form.findChild<TShape*>(u"ShapeLinkPuf"_qs);
+  ASSERT_NE(shape, nullptr);
+  EXPECT_EQ(shape->BrushColor(), kClSilver);
+  EXPECT_EQ(shape->size(), QSize(15, 15));
+  EXPECT_EQ(shape->toolTip(), u"Индикатор связи с ПУФ"_qs);
+  form.TimerUpdateStateTimer();
+  EXPECT_EQ(shape->BrushColor(), kClRed);  // no cycle yet
+  EXPECT_FALSE(form.StateFresh());
+
+  struct Case {
+    int ageSec;
+    uint32_t color;
+    bool fresh;
+  };
+  const Case cases[] = {{0, kClGreen, true},   {40, kClGreen, true}, {41, kClYellow, true},
+                        {60, kClYellow, true}, {61, kClRed, false},  {-30, kClGreen, true}};
+  const std::array<float, kValueSlotCount> values{};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.ageSec);
+    m_controller->Core().State().StateRecord.Store(m_now - c.ageSec / 86400.0, values);
+    form.TimerUpdateStateTimer();
+    EXPECT_EQ(shape->BrushColor(), c.color);
+    EXPECT_EQ(form.StateFresh(), c.fresh);
+  }
+  // The pixel at the circle's centre has the colour (0x00BBGGRR yellow = RGB 255,255,0).
+  m_controller->Core().State().StateRecord.Store(m_now - 50 / 86400.0, values);
+  form.TimerUpdateStateTimer();
+  EXPECT_EQ(shape->grab().toImage().pixelColor(7, 7), QColor(255, 255, 0));
+}
+
+TEST_F(FormMainTest, TickShowsTheClockAndTheConnectCommandWhileTheDatabaseIsNotConnected) {
+  TFormMain& form = Open();
+  m_controller->Tick();
+  auto* clock = form.findChild<QLabel*>(u"LabelClock"_qs);
+  ASSERT_NE(clock, nullptr);
+  EXPECT_EQ(clock->text(), u"09:05:07"_qs);
+  m_now += 1.5 / 86400.0;
+  m_controller->Tick();
+  EXPECT_EQ(clock->text(), u"09:05:08"_qs);
+
+  auto* button = form.findChild<QToolButton*>(u"SpeedButtonTryConnect"_qs);
+  ASSERT_NE(button, nullptr);
+  EXPECT_EQ(button->size(), QSize(40, 40));
+  EXPECT_TRUE(form.Action(u"ActionTryToConnect"_qs)->isVisible());
+  EXPECT_TRUE(button->isVisible());
+  EXPECT_TRUE(form.Action(u"ActionSvodTable"_qs)->isVisible());
+  EXPECT_FALSE(form.FormMainMenu()->findChild<QWidget*>(u"PanelF8"_qs)->isHidden());
+
+  // The database switched off: no connect command, no summary table.
+  m_controller->Core().Config().Disabled = true;
+  m_controller->Tick();
+  EXPECT_FALSE(form.Action(u"ActionTryToConnect"_qs)->isVisible());
+  EXPECT_FALSE(button->isVisible());
+  EXPECT_FALSE(form.Action(u"ActionSvodTable"_qs)->isVisible());
+  EXPECT_TRUE(form.FormMainMenu()->findChild<QWidget*>(u"PanelF8"_qs)->isHidden());
+}
+
+TEST_F(FormMainTest, SummaryTableIsHiddenFromTheStartWhenTheDatabaseIsOff) {
+  TFormMain& form = Open(true);
+  EXPECT_FALSE(form.Action(u"ActionSvodTable"_qs)->isVisible());
+  EXPECT_FALSE(form.Action(u"ActionTryToConnect"_qs)->isVisible());
+  EXPECT_TRUE(form.FormMainMenu()->findChild<QWidget*>(u"PanelF8"_qs)->isHidden());
+}
+
+TEST_F(FormMainTest, TryToConnectReportsTheOutcomeOfTheOperatorsAttemptOnly) {
+  TFormMain& form = Open();
+  // The attempt of the start reports nothing.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !m_controller->Refresh().DatabaseConnecting; }, 10000));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+  MessageBoxSeen seen;
+  AnswerMessageBox(QMessageBox::Ok, &seen);
+  form.Action(u"ActionTryToConnect"_qs)->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return seen.shown; }, 10000));
+  EXPECT_EQ(seen.text, u"Соединение установить не удалось."_qs);
+  EXPECT_EQ(seen.icon, QMessageBox::Critical);
+  EXPECT_TRUE(form.Action(u"ActionTryToConnect"_qs)->isVisible());
+}
+
+TEST_F(FormMainTest, TimeSetStartsTheConfiguredOrAnInstalledProgramOrSaysThereIsNone) {
+  TFormMain& form = Open();
+  QAction* timeSet = form.Action(u"ActionTimeSet"_qs);
+  MessageBoxSeen seen;
+  AnswerMessageBox(QMessageBox::Ok, &seen);
+  timeSet->trigger();
+  ASSERT_TRUE(seen.shown);
+  EXPECT_TRUE(seen.text.contains(u"TimeSetCommand"_qs));
+  EXPECT_TRUE(m_platform.started.isEmpty());
+
+  m_platform.installed = {u"systemsettings"_qs, u"mate-time-admin"_qs};
+  timeSet->trigger();
+  m_controller->Core().Config().TimeSetCommand = u"/opt/clock/set-time --plant \"Секция 1\""_qs;
+  timeSet->trigger();
+  EXPECT_EQ(m_platform.started, (QStringList{u"/usr/bin/systemsettings kcm_clock"_qs,
+                                             u"/opt/clock/set-time --plant Секция 1"_qs}));
+}
+
+TEST_F(FormMainTest, MessagesThatAskForAWindowReachTheWarningWindows) {
+  TFormMain& form = Open();
+  AddLogMessage(u"Проверка окна"_qs, kLogFlagShowWindow);
+  m_controller->Tick();
+  TShowErrorForm* shared = form.WarningWindows().SharedWindow();
+  ASSERT_NE(shared, nullptr);
+  EXPECT_TRUE(shared->isVisible());
+  AddLogMessage(u"Своё окно"_qs, kLogFlagShowWindow | kLogFlagOwnWindow);
+  m_controller->Tick();
+  EXPECT_EQ(form.WarningWindows().SeparateWindows().size(), 1);
+}
+
+TEST(FormMainTexts, QtsOwnButtonsSpeakRussian) {
+  ASSERT_TRUE(InstallRussianTranslations(*QCoreApplication::instance()))
+      << "qt6-translations-l10n is not installed";
+  QMessageBox box(QMessageBox::Question, u"t"_qs, u"q"_qs, QMessageBox::Yes | QMessageBox::No |
+                                                               QMessageBox::Cancel);
+  EXPECT_EQ(box.button(QMessageBox::Yes)->text().remove(u'&'), u"Да"_qs);
+  EXPECT_EQ(box.button(QMessageBox::No)->text().remove(u'&'), u"Нет"_qs);
+  EXPECT_EQ(box.button(QMessageBox::Cancel)->text().remove(u'&'), u"Отмена"_qs);
+}
+
+// A fake /proc: a folder per process with an "exe" link or only a "comm".
+class FakeProc {
+ public:
+  void AddExe(int pid, const QString& target) {
+    QDir().mkpath(Path(pid));
+    QFile::link(target, Path(pid) + u"/exe"_qs);
+  }
+  void AddComm(int pid, const QByteArray& comm) {
+    QDir().mkpath(Path(pid));
+    QFile file(Path(pid) + u"/comm"_qs);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(comm + '\n');
+  }
+  QString Dir() const { return m_dir.path(); }
+
+ private:
+  QString Path(int pid) const { return m_dir.filePath(QString::number(pid)); }
+  QTemporaryDir m_dir;
+};
+
+TEST(SingleInstance, CountsProcessesOfTheSameExecutableWhateverItsCaseAndFolder) {
+  FakeProc proc;
+  proc.AddExe(100, u"/opt/plant/flotation-console"_qs);
+  proc.AddExe(101, u"/home/op/build/bin/FLOTATION-CONSOLE (deleted)"_qs);
+  proc.AddExe(102, u"/usr/bin/flotation-station"_qs);
+  proc.AddComm(103, "flotation-conso");  // someone else's process: only its cut name
+  proc.AddComm(104, "bash");
+  QDir().mkpath(proc.Dir() + u"/self"_qs);
+  EXPECT_EQ(CountProcesses(u"flotation-console"_qs, proc.Dir()), 3);
+  EXPECT_EQ(CountProcesses(u"flotation-station"_qs, proc.Dir()), 1);
+  EXPECT_EQ(CountProcesses(u"flotation-console"_qs, proc.Dir() + u"/missing"_qs), 0);
+  // This test process counts itself and nobody else.
+  EXPECT_EQ(CountProcesses(QFileInfo(QCoreApplication::applicationFilePath()).fileName()), 1);
+  EXPECT_EQ(AlreadyRunningText(), u"Программа Dravo уже загружена."_qs);
+  EXPECT_EQ(AlreadyRunningCaption(), u"Внимание"_qs);
+}
+
+}  // namespace
