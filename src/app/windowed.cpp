@@ -43,6 +43,8 @@ int RunWindowed(int& argc, char** argv, const QString& homeDir, bool emulate) {
 
   const QString exeName = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
   if (CountProcesses(exeName) >= 2) {
+    std::fputs("flotation-console: another instance is running\n", stderr);
+    std::fflush(stderr);
     QMessageBox::warning(nullptr, AlreadyRunningCaption(), AlreadyRunningText());
     return 0;
   }

@@ -3,26 +3,40 @@
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <csignal>
 
 inline constexpr int kDeadlineMs = 20000;
 
-// Runs the headless console in a folder until it announces itself, then
-// stops it with a signal.
+// Runs the console in a folder until it announces itself, then stops it
+// with a signal: headless, or windowed on the offscreen platform.
 class HeadlessConsole {
  public:
-  explicit HeadlessConsole(const QString& home, const QStringList& extraArguments = {}) {
+  enum Mode { kHeadless, kWindowed };
+
+  explicit HeadlessConsole(const QString& home, const QStringList& extraArguments = {}, Mode mode = kHeadless)
+      : m_mode(mode) {
     m_process.setProgram(QStringLiteral(FLOT_CONSOLE_BIN));
-    m_process.setArguments(QStringList{"--headless", "--home", home} + extraArguments);
+    const QStringList modeArguments = mode == kHeadless ? QStringList{"--headless"} : QStringList{};
+    m_process.setArguments(modeArguments + QStringList{"--home", home} + extraArguments);
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
+    if (mode == kWindowed) {
+      QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+      environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+      m_process.setProcessEnvironment(environment);
+    }
+  }
+
+  bool Start() {
+    m_process.start();
+    return m_process.waitForStarted(kDeadlineMs);
   }
 
   bool StartAndWaitUntilRunning() {
-    m_process.start();
-    if (!m_process.waitForStarted(kDeadlineMs)) return false;
-    return WaitForStderr("running headless");
+    if (!Start()) return false;
+    return WaitForStderr(m_mode == kHeadless ? "running headless" : "running windowed");
   }
 
   // Waits until the console wrote "text" to its standard error.
@@ -51,6 +65,7 @@ class HeadlessConsole {
   qint64 ProcessId() const { return m_process.processId(); }
 
  private:
+  Mode m_mode;
   QProcess m_process;
   QByteArray m_stderr;
 };
