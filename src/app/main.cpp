@@ -8,6 +8,7 @@
 #include "app/windowed.h"
 #endif
 
+#ifdef FLOT_WITH_WINDOWS
 namespace {
 
 // Qt ends the process when it finds no display; say it in words first.
@@ -17,6 +18,7 @@ bool DisplayAvailable() {
 }
 
 }  // namespace
+#endif
 
 int main(int argc, char* argv[]) {
   QStringList arguments;
