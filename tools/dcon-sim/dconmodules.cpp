@@ -33,7 +33,12 @@ std::optional<int> CommandAddress(std::string_view command) {
 }
 
 std::string Rejection(int address) {
-  return "?" + AddressText(address);
+  // Appended rather than written as "?" + AddressText(...): at -O3 (Release)
+  // GCC 12 inlines operator+(const char*, string&&) into a memcpy it wrongly
+  // reports as overlapping (-Wrestrict), which breaks the -Werror build.
+  std::string answer = "?";
+  answer += AddressText(address);
+  return answer;
 }
 
 }  // namespace
