@@ -89,8 +89,9 @@ bool ParseIntegerText(const QString& text, int& result) {
   return true;
 }
 
-// Optional sign, digits with at most one "." or ",", optional exponent.
-bool ParseFloat(const QString& text, double& result) {
+}  // namespace
+
+std::optional<double> ParseIniFloat(const QString& text) {
   std::string s;
   s.reserve(static_cast<size_t>(text.size()));
   qsizetype i = 0;
@@ -109,7 +110,7 @@ bool ParseFloat(const QString& text, double& result) {
       ++mantissaDigits;
     }
   }
-  if (mantissaDigits == 0) return false;
+  if (mantissaDigits == 0) return std::nullopt;
   if (i < n && (text[i] == u'e' || text[i] == u'E')) {
     s.push_back('e');
     ++i;
@@ -119,19 +120,16 @@ bool ParseFloat(const QString& text, double& result) {
       s.push_back(static_cast<char>(text[i++].unicode()));
       ++exponentDigits;
     }
-    if (exponentDigits == 0) return false;
+    if (exponentDigits == 0) return std::nullopt;
   }
-  if (i != n) return false;
+  if (i != n) return std::nullopt;
   const char* begin = s.data();
   if (*begin == '+') ++begin;  // from_chars takes no plus sign
   double value = 0;
   const auto [end, error] = std::from_chars(begin, s.data() + s.size(), value);
-  if (error != std::errc() || end != s.data() + s.size() || !std::isfinite(value)) return false;
-  result = value;
-  return true;
+  if (error != std::errc() || end != s.data() + s.size() || !std::isfinite(value)) return std::nullopt;
+  return value;
 }
-
-}  // namespace
 
 std::optional<int> ParseIniInteger(const QString& text) {
   int value = 0;
@@ -255,8 +253,7 @@ bool IniFile::ReadBool(const QString& section, const QString& key, bool defaultV
 }
 
 double IniFile::ReadFloat(const QString& section, const QString& key, double defaultValue) const {
-  double value = 0;
-  return ParseFloat(ReadString(section, key, QString()), value) ? value : defaultValue;
+  return ParseIniFloat(ReadString(section, key, QString())).value_or(defaultValue);
 }
 
 bool IniFile::WriteString(const QString& section, const QString& key, const QString& value) {

@@ -14,6 +14,11 @@
 // so 0xFFFFFFFF is -1). Nothing else may follow; out of range is no number.
 std::optional<int> ParseIniInteger(const QString& text);
 
+// The float conversion of INI values: optional sign, digits with at most one
+// "." or "," as the separator, optional exponent; nothing else may follow.
+// NaN, infinities and numbers beyond a double are no number.
+std::optional<double> ParseIniFloat(const QString& text);
+
 // An INI file with the semantics the console's files were written for:
 // sections and keys match case-insensitively, whitespace around keys and
 // values is ignored, a value in matching quotes loses them, the first of two

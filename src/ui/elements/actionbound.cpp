@@ -2,33 +2,6 @@
 
 #include <QMouseEvent>
 
-namespace {
-
-// The framework's action link: enabled and visible follow the action; a
-// hidden action hides its controls.
-void FollowState(QWidget& control, const QAction& action) {
-  control.setToolTip(action.toolTip());
-  control.setEnabled(action.isEnabled());
-  control.setVisible(action.isVisible());
-}
-
-// A click is a press and release of the left button inside the control.
-bool IsClick(const QWidget& control, const QMouseEvent& event) {
-  return event.button() == Qt::LeftButton && control.rect().contains(event.position().toPoint());
-}
-
-template <class Control>
-void Bind(Control& control, QPointer<QAction>& member, QMetaObject::Connection& changed, QAction* action,
-          void (Control::*update)()) {
-  if (member == action) return;
-  QObject::disconnect(changed);
-  member = action;
-  if (action != nullptr) changed = QObject::connect(action, &QAction::changed, &control, update);
-  (control.*update)();
-}
-
-}  // namespace
-
 QString CaptionWithoutAccelerator(const QString& caption) {
   QString text;
   text.reserve(caption.size());
@@ -40,58 +13,69 @@ QString CaptionWithoutAccelerator(const QString& caption) {
   return text;
 }
 
-TActionLabel::TActionLabel(QWidget* owner) : QLabel(owner) {}
+ActionLink::ActionLink(QWidget& control, std::function<void(const QAction&)> show)
+    : m_control(control), m_show(std::move(show)) {}
 
-void TActionLabel::SetAction(QAction* action) {
-  Bind(*this, m_action, m_changed, action, &TActionLabel::UpdateFromAction);
+ActionLink::~ActionLink() {
+  QObject::disconnect(m_changed);
 }
 
-void TActionLabel::UpdateFromAction() {
+void ActionLink::SetAction(QAction* action) {
+  if (m_action == action) return;
+  QObject::disconnect(m_changed);
+  m_action = action;
+  if (action != nullptr)
+    m_changed = QObject::connect(action, &QAction::changed, &m_control, [this] { Update(); });
+  Update();
+}
+
+void ActionLink::Update() {
   if (m_action == nullptr) return;
-  setText(CaptionWithoutAccelerator(m_action->text()));
-  FollowState(*this, *m_action);
+  // The framework's action link: a disabled action greys its controls, a
+  // hidden one hides them.
+  m_control.setToolTip(m_action->toolTip());
+  m_control.setEnabled(m_action->isEnabled());
+  m_control.setVisible(m_action->isVisible());
+  m_show(*m_action);
 }
+
+void ActionLink::MouseReleased(const QMouseEvent& event) {
+  const bool click =
+      event.button() == Qt::LeftButton && m_control.rect().contains(event.position().toPoint());
+  if (m_action != nullptr && m_control.isEnabled() && click) m_action->trigger();
+}
+
+TActionLabel::TActionLabel(QWidget* owner)
+    : QLabel(owner),
+      m_link(*this, [this](const QAction& action) { setText(CaptionWithoutAccelerator(action.text())); }) {}
 
 void TActionLabel::mouseReleaseEvent(QMouseEvent* event) {
   QLabel::mouseReleaseEvent(event);
-  if (m_action != nullptr && isEnabled() && IsClick(*this, *event)) m_action->trigger();
+  m_link.MouseReleased(*event);
 }
 
-TActionImage::TActionImage(QWidget* owner) : QLabel(owner) {
+TActionImage::TActionImage(QWidget* owner)
+    : QLabel(owner), m_link(*this, [this](const QAction& action) {
+        const QIcon icon = action.icon();
+        const QList<QSize> sizes = icon.availableSizes();
+        const QSize size = sizes.isEmpty() ? QSize(64, 32) : sizes.last();
+        setPixmap(icon.isNull() ? QPixmap()
+                                : icon.pixmap(size, action.isEnabled() ? QIcon::Normal : QIcon::Disabled));
+      }) {
   setAlignment(Qt::AlignCenter);
-}
-
-void TActionImage::SetAction(QAction* action) {
-  Bind(*this, m_action, m_changed, action, &TActionImage::UpdateFromAction);
-}
-
-void TActionImage::UpdateFromAction() {
-  if (m_action == nullptr) return;
-  const QIcon icon = m_action->icon();
-  const QList<QSize> sizes = icon.availableSizes();
-  const QSize size = sizes.isEmpty() ? QSize(64, 32) : sizes.last();
-  setPixmap(icon.isNull() ? QPixmap() : icon.pixmap(size, isEnabled() ? QIcon::Normal : QIcon::Disabled));
-  FollowState(*this, *m_action);
 }
 
 void TActionImage::mouseReleaseEvent(QMouseEvent* event) {
   QLabel::mouseReleaseEvent(event);
-  if (m_action != nullptr && isEnabled() && IsClick(*this, *event)) m_action->trigger();
+  m_link.MouseReleased(*event);
 }
 
-TActionPanel::TActionPanel(QWidget* owner) : QFrame(owner) {}
-
-void TActionPanel::SetAction(QAction* action) {
-  Bind(*this, m_action, m_changed, action, &TActionPanel::UpdateFromAction);
-}
-
-void TActionPanel::UpdateFromAction() {
-  if (m_action == nullptr) return;
-  setAccessibleName(CaptionWithoutAccelerator(m_action->text()));
-  FollowState(*this, *m_action);
-}
+TActionPanel::TActionPanel(QWidget* owner)
+    : QFrame(owner), m_link(*this, [this](const QAction& action) {
+        setAccessibleName(CaptionWithoutAccelerator(action.text()));
+      }) {}
 
 void TActionPanel::mouseReleaseEvent(QMouseEvent* event) {
   QFrame::mouseReleaseEvent(event);
-  if (m_action != nullptr && isEnabled() && IsClick(*this, *event)) m_action->trigger();
+  m_link.MouseReleased(*event);
 }
