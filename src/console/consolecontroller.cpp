@@ -14,6 +14,17 @@ void CopyThread(const ThreadControl& control, ThreadSnapshot& out) {
   out.LastWorkMs = control.LastWorkMs.load();
 }
 
+// The core's start and stop of each worker, by WorkerKind.
+struct WorkerOperations {
+  bool (TConsoleCore::*Start)();
+  bool (TConsoleCore::*Stop)();
+};
+constexpr WorkerOperations kWorkerOperations[kWorkerCount] = {
+    {&TConsoleCore::StartReadThread, &TConsoleCore::StopReadThread},
+    {&TConsoleCore::StartWriteThread, &TConsoleCore::StopWriteThread},
+    {&TConsoleCore::StartLinkThread, &TConsoleCore::StopLinkThread},
+};
+
 QString OnOffText(bool on) {
   return on ? u"включена"_qs : u"выключена"_qs;
 }
@@ -163,36 +174,14 @@ void TConsoleController::ApplyControlSet(const ModeFlags& modes, const SetpointV
 }
 
 bool TConsoleController::StartThread(WorkerKind kind) {
-  bool started = false;
-  switch (kind) {
-    case WorkerKind::Read:
-      started = m_core.StartReadThread();
-      break;
-    case WorkerKind::Write:
-      started = m_core.StartWriteThread();
-      break;
-    case WorkerKind::Link:
-      started = m_core.StartLinkThread();
-      break;
-  }
+  const bool started = (m_core.*kWorkerOperations[static_cast<int>(kind)].Start)();
   if (started) Audit(WorkerName(kind) + u" запущен"_qs);
   AfterOperation();
   return started;
 }
 
 bool TConsoleController::StopThread(WorkerKind kind) {
-  bool stopped = false;
-  switch (kind) {
-    case WorkerKind::Read:
-      stopped = m_core.StopReadThread();
-      break;
-    case WorkerKind::Write:
-      stopped = m_core.StopWriteThread();
-      break;
-    case WorkerKind::Link:
-      stopped = m_core.StopLinkThread();
-      break;
-  }
+  const bool stopped = (m_core.*kWorkerOperations[static_cast<int>(kind)].Stop)();
   Audit(WorkerName(kind) + (stopped ? u" остановлен"_qs : u": остановка не завершилась за 1 с"_qs));
   AfterOperation();
   return stopped;

@@ -9,11 +9,13 @@
 #include <QTimer>
 
 #include "common/buildinfo.h"
+#include "ui/elements/elementfont.h"
+#include "ui/elements/tcolor.h"
 
 namespace {
 
-const QColor kTeal(0, 128, 128);
-const QColor kAqua(0, 255, 255);
+const QColor kTeal = ColorFromTColor(clTeal);
+const QColor kAqua = ColorFromTColor(clAqua);
 
 constexpr int kClientWidth = 544;
 constexpr int kClientHeight = 301;
@@ -23,10 +25,7 @@ constexpr int kFadeLastStepBelow = 236;
 constexpr int kFadeIntervalMs = 100;
 
 QFont TimesFont(int pixelSize, bool bold) {
-  QFont font(QStringLiteral("Times New Roman"));
-  font.setPixelSize(pixelSize);
-  font.setBold(bold);
-  return font;
+  return PixelFont(QStringLiteral("Times New Roman"), pixelSize, bold);
 }
 
 QLabel* TitleLabel(const QString& name, const QColor& colour, QRect geometry, QWidget* parent) {

@@ -5,12 +5,14 @@
 #include <algorithm>
 
 #include "ui/elements/actionbound.h"
+#include "ui/elements/elementfont.h"
+#include "ui/elements/tcolor.h"
 
 namespace {
 
-const QColor kNavy(0, 0, 128);
-const QColor kBlue(0, 0, 255);
-const QColor kGray(128, 128, 128);
+const QColor kNavy = ColorFromTColor(clNavy);
+const QColor kBlue = ColorFromTColor(clBlue);
+const QColor kGray = ColorFromTColor(clGray);
 
 constexpr int kTitleHeight = 47;
 constexpr int kSideMargin = 60;
@@ -20,10 +22,7 @@ constexpr int kImageToCaption = 20;
 constexpr int kKeyWidth = 50;
 
 QFont MenuFont(int pixelSize) {
-  QFont font(QStringLiteral("Times New Roman"));
-  font.setPixelSize(pixelSize);
-  font.setBold(true);
-  return font;
+  return PixelFont(QStringLiteral("Times New Roman"), pixelSize, true);
 }
 
 }  // namespace

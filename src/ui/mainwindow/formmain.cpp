@@ -12,6 +12,8 @@
 #include "common/formatfloat.h"
 #include "ui/displays/formabout.h"
 #include "ui/displays/formmainmenu.h"
+#include "ui/elements/elementfont.h"
+#include "ui/elements/tcolor.h"
 #include "ui/mainwindow/shape.h"
 #include "ui/mainwindow/toolbaricons.h"
 #include "ui/mainwindow/warningwindows.h"
@@ -23,11 +25,6 @@ constexpr QSize kToolButtonSize(71, 40);
 constexpr QSize kToolImageSize(64, 32);
 constexpr int kStateShapeSide = 15;
 constexpr int kConnectButtonSide = 40;
-
-// State indicator colours, 0x00BBGGRR.
-constexpr uint32_t kClGreen = 0x008000;
-constexpr uint32_t kClYellow = 0x00FFFF;
-constexpr uint32_t kClRed = 0x0000FF;
 
 struct ActionSpec {
   const char* Name;
@@ -228,9 +225,7 @@ void TFormMain::CreateToolBar() {
   m_labelClock = new QLabel(m_panelInfo);
   m_labelClock->setObjectName(QStringLiteral("LabelClock"));
   m_labelClock->setAlignment(Qt::AlignCenter);
-  QFont clockFont(QStringLiteral("Arial"));
-  clockFont.setPixelSize(24);
-  clockFont.setBold(true);
+  const QFont clockFont = PixelFont(QStringLiteral("Arial"), 24, true);
   m_labelClock->setFont(clockFont);
   // Lime digits on black; a style sheet, since the tool bar's style paints
   // over a palette's background.
@@ -294,9 +289,9 @@ void TFormMain::UpdateActionStates(const ConsoleSnapshot& snapshot) {
 void TFormMain::TimerUpdateStateTimer() {
   try {
     const int age = m_controller.CheckStateAge();
-    const uint32_t color = age <= TConsoleController::kStateYellowSec  ? kClGreen
-                           : age <= TConsoleController::kStateFreshSec ? kClYellow
-                                                                       : kClRed;
+    const TColor color = age <= TConsoleController::kStateYellowSec  ? clGreen
+                         : age <= TConsoleController::kStateFreshSec ? clYellow
+                                                                     : clRed;
     m_shapeLinkPuf->SetBrushColor(color);
   } catch (...) {
     QApplication::beep();

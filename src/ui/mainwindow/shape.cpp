@@ -2,9 +2,11 @@
 
 #include <QPainter>
 
+#include "ui/elements/tcolor.h"
+
 TShape::TShape(QWidget* owner) : QWidget(owner) {}
 
-void TShape::SetBrushColor(uint32_t color) {
+void TShape::SetBrushColor(TColor color) {
   if (color == m_brushColor) return;
   m_brushColor = color;
   update();
@@ -14,8 +16,7 @@ void TShape::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setPen(QPen(Qt::black, 1));
-  // 0x00BBGGRR
-  painter.setBrush(QColor(m_brushColor & 0xFF, (m_brushColor >> 8) & 0xFF, (m_brushColor >> 16) & 0xFF));
+  painter.setBrush(ColorFromTColor(m_brushColor));
   const int side = qMin(width(), height()) - 1;
   painter.drawEllipse(QRectF(0.5, 0.5, side, side));
 }

@@ -15,11 +15,13 @@
 
 #include "common/formatfloat.h"
 #include "storage/eventfifo.h"
+#include "ui/elements/elementfont.h"
+#include "ui/elements/tcolor.h"
 
 namespace {
 
-const QColor kNavy(0, 0, 128);
-const QColor kRed(255, 0, 0);
+const QColor kNavy = ColorFromTColor(clNavy);
+const QColor kRed = ColorFromTColor(clRed);
 
 constexpr int kFormPixelSize = 16;
 constexpr int kMessagePixelSize = 21;
@@ -35,10 +37,7 @@ constexpr int kWakeSpacingMs = 1000;
 constexpr int kMessageFlags = Qt::AlignCenter | Qt::TextWordWrap;
 
 QFont TimesFont(int pixelSize) {
-  QFont font(QStringLiteral("Times New Roman"));
-  font.setPixelSize(pixelSize);
-  font.setBold(true);
-  return font;
+  return PixelFont(QStringLiteral("Times New Roman"), pixelSize, true);
 }
 
 QSize MessageSize(const QString& text, const QFont& font) {

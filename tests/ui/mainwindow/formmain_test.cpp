@@ -23,16 +23,16 @@
 
 namespace {
 
-constexpr uint32_t kClSilver = 0xC0C0C0;
-constexpr uint32_t kClGreen = 0x008000;
-constexpr uint32_t kClYellow = 0x00FFFF;
-constexpr uint32_t kClRed = 0x0000FF;
+constexpr TColor kClSilver = clSilver;
+constexpr TColor kClGreen = clGreen;
+constexpr TColor kClYellow = clYellow;
+constexpr TColor kClRed = clRed;
 
 // What the window asked of the system.
 struct FakePlatform {
   int shutdowns = 0;
   bool shutdownWorks = true;
-  QStringList started;  // program and arguments, joined by blanks
+  QStringList started;    // program and arguments, joined by blanks
   QStringList installed;  // programs FindExecutable finds
 
   MainWindowPlatform Platform() {
@@ -96,9 +96,12 @@ class FormMainTest : public ::testing::Test {
 QStringList Entries(const QMenu& menu) {
   QStringList entries;
   for (QAction* action : menu.actions()) {
-    if (action->isSeparator()) entries << u"-"_qs;
-    else if (action->menu() != nullptr) entries << u">"_qs + action->text();
-    else entries << action->objectName();
+    if (action->isSeparator())
+      entries << u"-"_qs;
+    else if (action->menu() != nullptr)
+      entries << u">"_qs + action->text();
+    else
+      entries << action->objectName();
   }
   return entries;
 }
@@ -117,11 +120,17 @@ TEST_F(FormMainTest, EveryActionHasItsCaptionCategoryShortcutsAndHint) {
       {"ActionMnemo", u"Мнемосхема  обогащения  флотацией", u"Мнемосхемы", {QKeySequence(Qt::Key_F2)}},
       {"ActionGraphFlot1", u"Графики параметров флотации секции 1", u"", {QKeySequence(Qt::Key_F3)}},
       {"ActionGraphFlot2", u"Графики параметров флотации секции 2", u"", {QKeySequence(Qt::Key_F4)}},
-      {"ActionGraphFlok", u"Графики параметров процесса флокуляции флотоконцентрата", u"",
+      {"ActionGraphFlok",
+       u"Графики параметров процесса флокуляции флотоконцентрата",
+       u"",
        {QKeySequence(Qt::Key_F5)}},
-      {"ActionGraphLevel", u"Графики  изменения уровней в баках флотоконцентрата", u"",
+      {"ActionGraphLevel",
+       u"Графики  изменения уровней в баках флотоконцентрата",
+       u"",
        {QKeySequence(Qt::Key_F6)}},
-      {"ActionControlForm", u"Задания режимов управления и расхода реагентов", u"",
+      {"ActionControlForm",
+       u"Задания режимов управления и расхода реагентов",
+       u"",
        {QKeySequence(Qt::Key_F7), QKeySequence(Qt::Key_F12)}},
       {"ActionSvodTable", u"Сводная таблица показателей работы", u"", {QKeySequence(Qt::Key_F8)}},
       {"ActionSetupMain", u"Общие", u"Настройки", {}},
@@ -162,12 +171,12 @@ TEST_F(FormMainTest, MenuAndToolBarListTheActionsInTheirOrder) {
   ASSERT_EQ(menus.size(), 7u);
   EXPECT_EQ(menus[0], (QStringList{u"ActionMainMenu"_qs, u"-"_qs, u"ActionExit"_qs}));
   EXPECT_EQ(menus[1], QStringList{u"ActionMnemo"_qs});
-  EXPECT_EQ(menus[2], (QStringList{u"ActionGraphFlot1"_qs, u"ActionGraphFlot2"_qs, u"-"_qs, u"ActionGraphFlok"_qs,
-                                   u"ActionGraphLevel"_qs}));
+  EXPECT_EQ(menus[2], (QStringList{u"ActionGraphFlot1"_qs, u"ActionGraphFlot2"_qs, u"-"_qs,
+                                   u"ActionGraphFlok"_qs, u"ActionGraphLevel"_qs}));
   EXPECT_EQ(menus[3], QStringList{u"ActionSvodTable"_qs});
   EXPECT_EQ(menus[4], QStringList{u"ActionControlForm"_qs});
-  EXPECT_EQ(menus[5], (QStringList{u">Настройки"_qs, u"ActionHardControl"_qs, u"ActionEmulControl"_qs, u"-"_qs,
-                                   u"ActionTryToConnect"_qs}));
+  EXPECT_EQ(menus[5], (QStringList{u">Настройки"_qs, u"ActionHardControl"_qs, u"ActionEmulControl"_qs,
+                                   u"-"_qs, u"ActionTryToConnect"_qs}));
   EXPECT_EQ(menus[6], QStringList{u"ActionAbout"_qs});
   ASSERT_NE(service, nullptr);
   EXPECT_EQ(Entries(*service->actions().first()->menu()),
@@ -178,15 +187,19 @@ TEST_F(FormMainTest, MenuAndToolBarListTheActionsInTheirOrder) {
   ASSERT_NE(toolBar, nullptr);
   QStringList tools;
   for (QAction* action : toolBar->actions()) {
-    if (action->isSeparator()) tools << u"|"_qs;
-    else if (QWidget* widget = toolBar->widgetForAction(action); widget && widget->objectName() == u"PanelInfo")
+    if (action->isSeparator())
+      tools << u"|"_qs;
+    else if (QWidget* widget = toolBar->widgetForAction(action);
+             widget && widget->objectName() == u"PanelInfo")
       tools << u"PanelInfo"_qs;
-    else tools << action->objectName();
+    else
+      tools << action->objectName();
   }
-  EXPECT_EQ(tools, (QStringList{u"ActionMainMenu"_qs, u"|"_qs, u"ActionMnemo"_qs, u"|"_qs, u"ActionGraphFlot1"_qs,
-                                u"ActionGraphFlot2"_qs, u"ActionGraphFlok"_qs, u"ActionGraphLevel"_qs, u"|"_qs,
-                                u"ActionSvodTable"_qs, u"|"_qs, u"ActionControlForm"_qs, u"|"_qs,
-                                u"ActionAbout"_qs, u"|"_qs, u"PanelInfo"_qs}));
+  EXPECT_EQ(tools,
+            (QStringList{u"ActionMainMenu"_qs, u"|"_qs, u"ActionMnemo"_qs, u"|"_qs, u"ActionGraphFlot1"_qs,
+                         u"ActionGraphFlot2"_qs, u"ActionGraphFlok"_qs, u"ActionGraphLevel"_qs, u"|"_qs,
+                         u"ActionSvodTable"_qs, u"|"_qs, u"ActionControlForm"_qs, u"|"_qs, u"ActionAbout"_qs,
+                         u"|"_qs, u"PanelInfo"_qs}));
   EXPECT_EQ(toolBar->widgetForAction(form.Action(u"ActionMnemo"_qs))->size(), QSize(71, 40));
   EXPECT_EQ(toolBar->iconSize(), QSize(64, 32));
 }
@@ -200,10 +213,10 @@ TEST_F(FormMainTest, FunctionKeysRunTheirActionsAndUnbuiltWindowsStandDisabled) 
   ASSERT_NE(sub, nullptr);
   EXPECT_TRUE(sub->isMaximized());
 
-  for (const char* name : {"ActionMnemo", "ActionGraphFlot1", "ActionGraphFlot2", "ActionGraphFlok",
-                           "ActionGraphLevel", "ActionControlForm", "ActionSvodTable", "ActionSetupMain",
-                           "ActionSetupHardConnect", "ActionSetupColors", "ActionHardControl",
-                           "ActionEmulControl"}) {
+  for (const char* name :
+       {"ActionMnemo", "ActionGraphFlot1", "ActionGraphFlot2", "ActionGraphFlok", "ActionGraphLevel",
+        "ActionControlForm", "ActionSvodTable", "ActionSetupMain", "ActionSetupHardConnect",
+        "ActionSetupColors", "ActionHardControl", "ActionEmulControl"}) {
     SCOPED_TRACE(name);
     QAction* action = form.Action(QString::fromLatin1(name));
     EXPECT_FALSE(action->isEnabled());
@@ -242,8 +255,8 @@ TEST_F(FormMainTest, ExitAsksAndNoKeepsTheConsoleRunning) {
   form.Action(u"ActionExit"_qs)->trigger();
   EXPECT_FALSE(form.isVisible());
   EXPECT_TRUE(form.Saved());
-  EXPECT_DOUBLE_EQ(IniFile(m_home.filePath(u"flotation-console.INI"_qs)).ReadFloat(u"LastSet"_qs, u"TRRS1"_qs, 0),
-                   33.5);
+  EXPECT_DOUBLE_EQ(
+      IniFile(m_home.filePath(u"flotation-console.INI"_qs)).ReadFloat(u"LastSet"_qs, u"TRRS1"_qs, 0), 33.5);
   EXPECT_EQ(m_platform.shutdowns, 0);
 }
 
@@ -379,8 +392,8 @@ TEST_F(FormMainTest, MessagesThatAskForAWindowReachTheWarningWindows) {
 TEST(FormMainTexts, QtsOwnButtonsSpeakRussian) {
   ASSERT_TRUE(InstallRussianTranslations(*QCoreApplication::instance()))
       << "qt6-translations-l10n is not installed";
-  QMessageBox box(QMessageBox::Question, u"t"_qs, u"q"_qs, QMessageBox::Yes | QMessageBox::No |
-                                                               QMessageBox::Cancel);
+  QMessageBox box(QMessageBox::Question, u"t"_qs, u"q"_qs,
+                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
   EXPECT_EQ(box.button(QMessageBox::Yes)->text().remove(u'&'), u"Да"_qs);
   EXPECT_EQ(box.button(QMessageBox::No)->text().remove(u'&'), u"Нет"_qs);
   EXPECT_EQ(box.button(QMessageBox::Cancel)->text().remove(u'&'), u"Отмена"_qs);
