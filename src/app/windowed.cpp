@@ -51,6 +51,10 @@ class FirstPaintReporter : public QObject {
 int RunWindowed(int& argc, char** argv, const QString& homeDir, bool emulate) {
   QApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("flotation-console"));
+  // The application's title, which desktops show in their task bars; on X11
+  // Qt also appends it to the main window's caption.
+  QGuiApplication::setApplicationDisplayName(u"Пульт управления флотацией Dravo-ФМ"_qs);
+  QGuiApplication::setDesktopFileName(QStringLiteral("flotation-console"));
   InstallRussianTranslations(app);
 
   const QString appDir =

@@ -2,7 +2,10 @@
 
 #include <chrono>
 
-TDatabaseThread::TDatabaseThread() : m_thread([this] { Run(); }) {}
+TDatabaseThread::TDatabaseThread() : m_thread(QThread::create([this] { Run(); })) {
+  m_thread->setObjectName(QStringLiteral("database"));
+  m_thread->start();
+}
 
 TDatabaseThread::~TDatabaseThread() {
   {
@@ -10,7 +13,7 @@ TDatabaseThread::~TDatabaseThread() {
     m_stopping = true;
   }
   m_wake.notify_all();
-  m_thread.join();
+  m_thread->wait();
 }
 
 void TDatabaseThread::Post(Job job) {

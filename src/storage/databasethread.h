@@ -1,13 +1,13 @@
 #pragma once
 
 #include <QString>
+#include <QThread>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 #include "storage/database.h"
 
@@ -54,5 +54,7 @@ class TDatabaseThread {
   bool m_stopping = false;
   std::atomic<int> m_pending{0};
   std::atomic<bool> m_connected{false};
-  std::thread m_thread;  // last: starts once everything above exists
+  // A Qt thread rather than a plain one: Qt keeps per-thread data for the
+  // connection, which it releases properly only for threads it started.
+  std::unique_ptr<QThread> m_thread;
 };
