@@ -53,6 +53,8 @@ TConsoleController::TConsoleController(QString appDir, std::function<TDateTime()
   m_timerGetLog.setParent(this);
   m_timerGetLog.setInterval(kTickIntervalMs);
   connect(&m_timerGetLog, &QTimer::timeout, this, &TConsoleController::Tick);
+  m_timerAttempts.setInterval(kAttemptCheckIntervalMs);
+  connect(&m_timerAttempts, &QTimer::timeout, this, &TConsoleController::CollectDatabaseAttempts);
 }
 
 TConsoleController::~TConsoleController() = default;
@@ -201,14 +203,27 @@ bool TConsoleController::ConnectDatabase() {
 }
 
 void TConsoleController::StartDatabaseAttempt() {
-  m_core.ConnectDatabase([this](bool connected) {
-    // Back to the user-interface thread; dropped if the controller is gone.
-    QMetaObject::invokeMethod(
-        this,
-        [this, connected] {
-          Refresh();
-          emit DatabaseAttemptFinished(connected);
-        },
-        Qt::QueuedConnection);
+  ++m_attemptsOutstanding;
+  m_timerAttempts.start();
+  m_core.ConnectDatabase([outcomes = m_attemptOutcomes](bool connected) {
+    std::lock_guard lock(outcomes->Mutex);
+    outcomes->Finished.push_back(connected);
   });
+}
+
+void TConsoleController::CollectDatabaseAttempts() {
+  std::deque<bool> finished;
+  {
+    std::lock_guard lock(m_attemptOutcomes->Mutex);
+    finished.swap(m_attemptOutcomes->Finished);
+  }
+  m_attemptsOutstanding -= static_cast<int>(finished.size());
+  if (m_attemptsOutstanding <= 0) {
+    m_attemptsOutstanding = 0;
+    m_timerAttempts.stop();
+  }
+  for (const bool connected : finished) {
+    Refresh();
+    emit DatabaseAttemptFinished(connected);
+  }
 }

@@ -3,8 +3,10 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 #include "console/consolecore.h"
 #include "console/consolesnapshot.h"
@@ -28,6 +30,8 @@ class TConsoleController : public QObject {
 
  public:
   static constexpr int kTickIntervalMs = 500;
+  // How often a finished database attempt is looked for while one runs.
+  static constexpr int kAttemptCheckIntervalMs = 20;
   // A state record older than this is no longer fresh; older than
   // kStateYellowSec it is shown yellow.
   static constexpr int kStateFreshSec = 60;
@@ -109,13 +113,28 @@ class TConsoleController : public QObject {
   // The attempt itself, whoever asked for it; a switched-off database makes
   // none (the core's attempt returns at once).
   void StartDatabaseAttempt();
+  // Hands the outcomes of finished attempts to the signal, on this thread.
+  void CollectDatabaseAttempts();
   void AfterOperation();
+
+  // Outcomes the database thread leaves for this thread. Shared with the
+  // jobs, so that an attempt ending while the controller goes away writes
+  // into memory still alive. (The outcome is not sent through a queued Qt
+  // call: the hand-over would then happen inside Qt, where the thread
+  // checker cannot follow it.)
+  struct AttemptOutcomes {
+    std::mutex Mutex;
+    std::deque<bool> Finished;
+  };
 
   std::function<TDateTime()> m_now;
   TConsoleCore m_core;
   LogFileWriter m_logWriter;
   TEventLogDrain m_drain;
   QTimer m_timerGetLog;
+  std::shared_ptr<AttemptOutcomes> m_attemptOutcomes = std::make_shared<AttemptOutcomes>();
+  int m_attemptsOutstanding = 0;
+  QTimer m_timerAttempts;  // runs while an attempt is outstanding
   bool m_startedUp = false;
   bool m_stateFresh = false;
   uint64_t m_generation = 0;
