@@ -96,6 +96,12 @@ class TConsoleController : public QObject {
   // switched off or an attempt is already under way; DatabaseAttemptFinished
   // follows otherwise.
   bool ConnectDatabase();
+  // A line for the log records the central station collects (the setpoint
+  // window's change text).
+  void AddLogRec(const QString& text) { m_core.AddLogRec(text); }
+  // The settings windows' apply: the configuration file written now. False
+  // when it failed (the event log says why).
+  bool SaveConfig() { return m_core.SaveConfig(); }
 
  signals:
   // Every tick, with the new snapshot, before the start-up and the drain.

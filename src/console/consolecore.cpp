@@ -118,6 +118,16 @@ bool TConsoleCore::Close() {
   return configSaved && setpointsSaved && written;
 }
 
+bool TConsoleCore::SaveConfig() {
+  IniUpdate update(*m_ini);
+  const bool configSaved = m_config.SaveConfig(*m_ini, m_crypt);
+  const bool written = update.Commit();
+  if (!configSaved || !written) {
+    AddLogMessage(u"Не удалось сохранить настройки в файл "_qs + m_ini->FileName() + u'.');
+  }
+  return configSaved && written;
+}
+
 // "LastSet" lists section 1's six setpoints, then section 2's.
 std::array<SetpointIndex, kSetpointCount> TConsoleCore::LastSetOrder() {
   std::array<SetpointIndex, kSetpointCount> order{};

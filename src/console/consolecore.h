@@ -61,6 +61,9 @@ class TConsoleCore {
   // write failed (the failure is in the event log). The TCP query server
   // runs on until the core is destroyed.
   bool Close();
+  // Writes the configuration file now, in one piece (a settings window's
+  // apply). False when it could not be written; the event log says why.
+  bool SaveConfig();
 
   // Worker threads. Start: false when already running or not created.
   // Stop: false when the thread has not ended within 1000 ms.
