@@ -1,11 +1,13 @@
 #include "configuration/config.h"
 
 #include <cstdint>
-#include <limits>
 #include <optional>
+#include <string_view>
 #include <type_traits>
+#include <variant>
 
 #include "common/inifile.h"
+#include "configuration/settingstable.h"
 #include "configuration/tmcrypt.h"
 
 const std::array<const char*, kColorGroupCount> kColorKeys = {"Pulpa",     "Reciver", "PenoGen",
@@ -15,20 +17,8 @@ namespace {
 
 // Latin-1 views, not QStrings, so that nothing here depends on the order in
 // which static objects are built (the configuration object may be one).
-constexpr QLatin1StringView kMySql("MySQL");
-constexpr QLatin1StringView kSystem("System");
-constexpr QLatin1StringView kCom("COM");
-constexpr QLatin1StringView kIcp("ICP");
-constexpr QLatin1StringView kConst("CONST");
-constexpr QLatin1StringView kEmul("Emul");
-constexpr QLatin1StringView kOnColors("OnColors");
-constexpr QLatin1StringView kOffColors("OffColors");
 constexpr QLatin1StringView kCalibrationSuffix("_CALIBR");
 
-constexpr std::array<const char*, kInputSignalCount> kInputSignalNames = {
-    "PLF_1", "RVF_1", "URFK_1", "URFK12_1", "PLF_2", "RVF_2", "URFK_2", "URFK12_2"};
-constexpr std::array<const char*, kOutputSignalCount> kOutputSignalNames = {"OARS_1", "OARP_1", "OAFL_1",
-                                                                            "OARS_2", "OARP_2", "OAFL_2"};
 constexpr int kInputsPerModule = 4;
 constexpr int kOutputsPerModule = 3;
 
@@ -42,31 +32,6 @@ constexpr uint32_t kDefaultOffColor = 0x00C0C0C0;  // silver
 
 constexpr std::array<const char*, 2> kDefaultEmulatedAnswers = {"!02471111222233334444555566667777",
                                                                 "!02477777666655554444333322221111"};
-
-QString ModuleKey(const char* prefix, int module, const char* suffix = "") {
-  return QLatin1String(prefix) + QString::number(module + 1) + QLatin1String(suffix);
-}
-QString EmulFlagKey(int module) {
-  return ModuleKey("emul_I7017_", module, "_flag");
-}
-QString EmulAnswerKey(int module) {
-  return ModuleKey("emul_I7017_", module, "_rez");
-}
-QString DisableDacWriteKey(int module) {
-  return ModuleKey("disable_dac_write_flag", module);
-}
-
-struct LimitKey {
-  Setting<double> TConfig::*field;
-  const char* key;
-};
-constexpr std::array<LimitKey, 7> kLimitKeys = {{{&TConfig::MAX_TRRS, "MAX_TRRS"},
-                                                 {&TConfig::MAX_TRRP, "MAX_TRRP"},
-                                                 {&TConfig::MAX_TRFL, "MAX_TRFL"},
-                                                 {&TConfig::MAX_ZRRS, "MAX_ZRRS"},
-                                                 {&TConfig::MAX_ZRRP, "MAX_ZRRP"},
-                                                 {&TConfig::MAX_ZRFL, "MAX_ZRFL"},
-                                                 {&TConfig::MIN_RVF, "MIN_RVF"}}};
 
 // Colour texts convert the way integer settings do; hexadecimal texts are
 // bit patterns, so every 0x00BBGGRR value and a system colour both read back.
@@ -105,18 +70,103 @@ class WriteChain {
   bool m_ok = true;
 };
 
-template <typename T>
-void ReadInto(Setting<T>& field, const IniFile& ini, const QString& section, const QString& key) {
-  if constexpr (std::is_same_v<T, QString>) {
-    field = ini.ReadString(section, key, field);
-  } else if constexpr (std::is_same_v<T, bool>) {
-    field = ini.ReadBool(section, key, field);
-  } else if constexpr (std::is_same_v<T, int>) {
-    field = ini.ReadInteger(section, key, field);
-  } else {
-    static_assert(std::is_same_v<T, double>);
-    field = ini.ReadFloat(section, key, field);
+template <typename>
+inline constexpr bool kUnhandledField = false;
+
+// Reads one key into its field; an absent or unreadable value keeps the
+// field. False only for a colour text that does not convert.
+bool ReadField(const SettingField& field, const IniFile& ini, const QString& section, const QString& key) {
+  return std::visit(
+      [&](auto alternative) {
+        using T = decltype(alternative);
+        if constexpr (std::is_same_v<T, Setting<QString>*>) {
+          *alternative = ini.ReadString(section, key, *alternative);
+        } else if constexpr (std::is_same_v<T, Setting<bool>*>) {
+          *alternative = ini.ReadBool(section, key, *alternative);
+        } else if constexpr (std::is_same_v<T, Setting<int>*>) {
+          *alternative = ini.ReadInteger(section, key, *alternative);
+        } else if constexpr (std::is_same_v<T, Setting<double>*>) {
+          *alternative = ini.ReadFloat(section, key, *alternative);
+        } else if constexpr (std::is_same_v<T, Setting<uint32_t>*>) {
+          const std::optional<uint32_t> color =
+              ParseColor(ini.ReadString(section, key, ColorToText(*alternative)));
+          if (!color) return false;
+          *alternative = *color;
+        } else if constexpr (std::is_same_v<T, SignalList*> || std::is_same_v<T, std::monostate>) {
+          // Signal counts are never read; calibration keys go with their table.
+        } else {
+          static_assert(kUnhandledField<T>);
+        }
+        return true;
+      },
+      field);
+}
+
+void WriteField(WriteChain& write, const SettingField& field, const QString& section, const QString& key) {
+  std::visit(
+      [&](auto alternative) {
+        using T = decltype(alternative);
+        if constexpr (std::is_same_v<T, Setting<QString>*>) {
+          write.String(section, key, *alternative);
+        } else if constexpr (std::is_same_v<T, Setting<bool>*>) {
+          write.Bool(section, key, *alternative);
+        } else if constexpr (std::is_same_v<T, Setting<int>*>) {
+          write.Integer(section, key, *alternative);
+        } else if constexpr (std::is_same_v<T, Setting<double>*>) {
+          write.Float(section, key, *alternative);
+        } else if constexpr (std::is_same_v<T, Setting<uint32_t>*>) {
+          write.String(section, key, ColorToText(*alternative));
+        } else if constexpr (std::is_same_v<T, SignalList*>) {
+          write.Integer(section, key, static_cast<int>(alternative->size()));
+        } else if constexpr (std::is_same_v<T, std::monostate>) {
+          // Calibration keys go with their table.
+        } else {
+          static_assert(kUnhandledField<T>);
+        }
+      },
+      field);
+}
+
+// A number the load refuses becomes the built-in value, which the table
+// holds as the documentation shows it.
+void ApplyFallback(const SettingEntry& entry, const SettingField& field) {
+  if (entry.Fallback != OutOfRange::BuiltIn) return;
+  if (auto* const* integer = std::get_if<Setting<int>*>(&field)) {
+    if (!InSettingRange(entry, **integer)) {
+      if (const std::optional<int> builtIn = ParseIniInteger(QLatin1String(entry.Default)))
+        **integer = *builtIn;
+    }
+  } else if (auto* const* number = std::get_if<Setting<double>*>(&field)) {
+    if (!InSettingRange(entry, **number)) {
+      if (const std::optional<double> builtIn = ParseIniFloat(QLatin1String(entry.Default)))
+        **number = *builtIn;
+    }
   }
+}
+
+// The entries that stand for every signal or calibration section are
+// handled signal by signal.
+bool IsStandIn(const SettingEntry& entry) {
+  return entry.Section == std::string_view(kSignalSection) ||
+         entry.Section == std::string_view(kCalibrationSection);
+}
+
+// Each key of a signal section once, in file order; an output list's entry
+// only narrows the range of the input list's for the same key.
+template <typename Step>
+void ForEachSignalKey(Step step) {
+  for (const SettingEntry& entry : SettingsTable()) {
+    if (entry.Section == std::string_view(kSignalSection) && entry.Scope != SignalScope::Outputs) step(entry);
+  }
+}
+
+// The bindings hand out fields that a load writes into; a save only reads
+// through them.
+TConfig& ForReading(const TConfig& config) {
+  return const_cast<TConfig&>(config);
+}
+TSignalSet& ForReading(const TSignalSet& signal) {
+  return const_cast<TSignalSet&>(signal);
 }
 
 }  // namespace
@@ -147,15 +197,15 @@ TConfig::TConfig() {
   for (auto& quantity : SummationConstants) {
     for (auto& constant : quantity) constant = kDefaultSummationConstant;
   }
+  const std::span<const char* const> inputNames = InputSignalNames();
   for (int i = 0; i < kInputSignalCount; ++i) {
-    InputSignals.push_back(std::make_unique<TSignalSet>(QLatin1String(kInputSignalNames[i]),
-                                                        i / kInputsPerModule, i % kInputsPerModule,
-                                                        i % kInputsPerModule));
+    InputSignals.push_back(std::make_unique<TSignalSet>(QLatin1String(inputNames[i]), i / kInputsPerModule,
+                                                        i % kInputsPerModule, i % kInputsPerModule));
   }
+  const std::span<const char* const> outputNames = OutputSignalNames();
   for (int i = 0; i < kOutputSignalCount; ++i) {
-    OutputSignals.push_back(std::make_unique<TSignalSet>(QLatin1String(kOutputSignalNames[i]),
-                                                         i / kOutputsPerModule, i % kOutputsPerModule,
-                                                         i % kOutputsPerModule));
+    OutputSignals.push_back(std::make_unique<TSignalSet>(QLatin1String(outputNames[i]), i / kOutputsPerModule,
+                                                         i % kOutputsPerModule, i % kOutputsPerModule));
   }
   for (int module = 0; module < 2; ++module) {
     EmulI7017Flag[module] = false;
@@ -173,67 +223,42 @@ bool TConfig::LoadConfig(IniFile& ini, Tmcrypt& crypt) {
     // Loading writes the two signal counts; grouped, a start costs one file
     // replacement instead of two.
     IniUpdate update(ini);
-    ReadInto(Host, ini, kMySql, QStringLiteral("Host"));
-    ReadInto(Login, ini, kMySql, QStringLiteral("Login"));
-    ReadInto(Version, ini, kMySql, QStringLiteral("Version"));
-    ReadInto(SavePassword, ini, kMySql, QStringLiteral("SavePassword"));
-    ReadInto(Disabled, ini, kMySql, QStringLiteral("Disabled"));
-    Password = QString();
-    if (SavePassword) {
-      const QString stored = ini.ReadString(kMySql, QStringLiteral("Password"), QString());
-      if (!stored.isEmpty()) Password = crypt.UnscrambleText(stored);
-    }
-
-    ReadInto(ReplaceShell, ini, kSystem, QStringLiteral("ReplaceShell"));
-    ReadInto(ShutdownOnExit, ini, kSystem, QStringLiteral("ShutdownOnExit"));
-    ReadInto(SaveLogFlag, ini, kSystem, QStringLiteral("SaveLogFlag"));
-    ReadInto(AutoStartControl, ini, kSystem, QStringLiteral("AutoStartControl"));
-    ReadInto(LanServer, ini, kSystem, QStringLiteral("LanServer"));
-    ReadInto(LanPort, ini, kSystem, QStringLiteral("LanPort"));
-    if (LanPort < 1 || LanPort > 65535) LanPort = kDefaultLanPort;
-    ReadInto(LanBindAddress, ini, kSystem, QStringLiteral("LanBindAddress"));
-    ReadInto(LanAllow, ini, kSystem, QStringLiteral("LanAllow"));
-    ReadInto(LanIdleTimeout, ini, kSystem, QStringLiteral("LanIdleTimeout"));
-    if (LanIdleTimeout < 0) LanIdleTimeout = 0;
-    ReadInto(LanMaxConnections, ini, kSystem, QStringLiteral("LanMaxConnections"));
-    if (LanMaxConnections < 1) LanMaxConnections = kDefaultLanMaxConnections;
-    ReadInto(TimeSetCommand, ini, kSystem, QStringLiteral("TimeSetCommand"));
-
-    ReadInto(HardReadPort, ini, kCom, QStringLiteral("HardReadPort"));
-    ReadInto(HardWritePort, ini, kCom, QStringLiteral("HardWritePort"));
-    ReadInto(ServerLinkPort, ini, kCom, QStringLiteral("ServerLinkPort"));
-    ReadInto(ServerLinkPrefix, ini, kCom, QStringLiteral("ServerLinkPrefix"));
-    ReadInto(ReadPortSpeed, ini, kCom, QStringLiteral("ReadPortSpeed"));
-    ReadInto(WritePortSpeed, ini, kCom, QStringLiteral("WritePortSpeed"));
-    ReadInto(LinkPortSpeed, ini, kCom, QStringLiteral("LinkPortSpeed"));
-
-    ReadInto(I7017_1_addr, ini, kIcp, QStringLiteral("I7017_1_addr"));
-    ReadInto(I7017_2_addr, ini, kIcp, QStringLiteral("I7017_2_addr"));
-    ReadInto(I7024_1_addr, ini, kIcp, QStringLiteral("I7024_1_addr"));
-    ReadInto(I7024_2_addr, ini, kIcp, QStringLiteral("I7024_2_addr"));
-    // The counts are fixed by the built-in lists; writing them here only keeps
-    // a hand-edited file honest, so a failed write does not stop the load.
-    ini.WriteInteger(kIcp, QStringLiteral("ADC_signal_count"), static_cast<int>(InputSignals.size()));
-    for (auto& signal : InputSignals) LoadSignal(ini, signal->SignalName, *signal, false);
-    ini.WriteInteger(kIcp, QStringLiteral("DAC_signal_count"), static_cast<int>(OutputSignals.size()));
-    for (auto& signal : OutputSignals) LoadSignal(ini, signal->SignalName, *signal, false);
-
-    for (int quantity = 0; quantity < kSummationConstantCount; ++quantity) {
-      for (int section = 0; section < 2; ++section) {
-        ReadInto(SummationConstants[quantity][section], ini, kConst,
-                 SummationConstantKey(static_cast<SummationConstant>(quantity), section));
+    QStringList endedColorSets;
+    for (const SettingEntry& entry : SettingsTable()) {
+      if (IsStandIn(entry) || entry.Field == nullptr) continue;
+      const QString section = QLatin1String(entry.Section);
+      const QString key = QLatin1String(entry.Key);
+      const SettingField field = entry.Field(*this);
+      switch (entry.Kind) {
+        case SettingKind::Secret:
+          break;  // below, once SavePassword is known
+        case SettingKind::SignalCount: {
+          // The counts are fixed by the built-in lists; writing them here only
+          // keeps a hand-edited file honest, so a failed write does not stop the load.
+          SignalList& list = *std::get<SignalList*>(field);
+          ini.WriteInteger(section, key, static_cast<int>(list.size()));
+          for (auto& signal : list) LoadSignal(ini, signal->SignalName, *signal, false);
+          break;
+        }
+        case SettingKind::Colour:
+          // A colour that does not convert ends its set: it and the following keep their values.
+          if (!endedColorSets.contains(section) && !ReadField(field, ini, section, key))
+            endedColorSets << section;
+          break;
+        default:
+          ReadField(field, ini, section, key);
+          ApplyFallback(entry, field);
+          break;
       }
     }
-    for (const LimitKey& limit : kLimitKeys)
-      ReadInto(this->*limit.field, ini, kConst, QLatin1String(limit.key));
-
-    LoadColors(OnColors, ini, kOnColors);
-    LoadColors(OffColors, ini, kOffColors);
-
-    for (int module = 0; module < 2; ++module) {
-      ReadInto(EmulI7017Flag[module], ini, kEmul, EmulFlagKey(module));
-      ReadInto(EmulI7017Answer[module], ini, kEmul, EmulAnswerKey(module));
-      ReadInto(DisableDacWrite[module], ini, kEmul, DisableDacWriteKey(module));
+    for (const SettingEntry& entry : SettingsTable()) {
+      if (entry.Kind != SettingKind::Secret || entry.Field == nullptr) continue;
+      Setting<QString>& secret = *std::get<Setting<QString>*>(entry.Field(*this));
+      secret = QString();
+      if (!SavePassword) continue;
+      const QString stored =
+          ini.ReadString(QLatin1String(entry.Section), QLatin1String(entry.Key), QString());
+      if (!stored.isEmpty()) secret = crypt.UnscrambleText(stored);
     }
     return true;
   } catch (...) {
@@ -247,57 +272,23 @@ bool TConfig::SaveConfig(IniFile& ini, Tmcrypt& crypt) const {
     // not at all, and a save costs one disk flush instead of hundreds.
     IniUpdate update(ini);
     WriteChain write(ini);
-    write.String(kMySql, QStringLiteral("Host"), Host);
-    write.String(kMySql, QStringLiteral("Login"), Login);
-    const QString password = Password;
-    if (!password.isEmpty()) write.String(kMySql, QStringLiteral("Password"), crypt.ScrambleText(password));
-    write.Integer(kMySql, QStringLiteral("Version"), Version);
-    write.Bool(kMySql, QStringLiteral("SavePassword"), SavePassword);
-    write.Bool(kMySql, QStringLiteral("Disabled"), Disabled);
-
-    write.Bool(kSystem, QStringLiteral("ReplaceShell"), ReplaceShell);
-    write.Bool(kSystem, QStringLiteral("ShutdownOnExit"), ShutdownOnExit);
-    write.Bool(kSystem, QStringLiteral("SaveLogFlag"), SaveLogFlag);
-    write.Bool(kSystem, QStringLiteral("AutoStartControl"), AutoStartControl);
-    write.Bool(kSystem, QStringLiteral("LanServer"), LanServer);
-
-    write.String(kCom, QStringLiteral("HardReadPort"), HardReadPort);
-    write.String(kCom, QStringLiteral("HardWritePort"), HardWritePort);
-    write.String(kCom, QStringLiteral("ServerLinkPort"), ServerLinkPort);
-    write.String(kCom, QStringLiteral("ServerLinkPrefix"), ServerLinkPrefix);
-    write.Integer(kCom, QStringLiteral("ReadPortSpeed"), ReadPortSpeed);
-    write.Integer(kCom, QStringLiteral("WritePortSpeed"), WritePortSpeed);
-    write.Integer(kCom, QStringLiteral("LinkPortSpeed"), LinkPortSpeed);
-
-    write.Integer(kIcp, QStringLiteral("I7017_1_addr"), I7017_1_addr);
-    write.Integer(kIcp, QStringLiteral("I7017_2_addr"), I7017_2_addr);
-    write.Integer(kIcp, QStringLiteral("I7024_1_addr"), I7024_1_addr);
-    write.Integer(kIcp, QStringLiteral("I7024_2_addr"), I7024_2_addr);
-    write.Integer(kIcp, QStringLiteral("ADC_signal_count"), static_cast<int>(InputSignals.size()));
-    for (const auto& signal : InputSignals) {
-      write.Then([&] { return SaveSignal(ini, signal->SignalName, *signal, false); });
-    }
-    write.Integer(kIcp, QStringLiteral("DAC_signal_count"), static_cast<int>(OutputSignals.size()));
-    for (const auto& signal : OutputSignals) {
-      write.Then([&] { return SaveSignal(ini, signal->SignalName, *signal, false); });
-    }
-
-    for (int quantity = 0; quantity < kSummationConstantCount; ++quantity) {
-      for (int section = 0; section < 2; ++section) {
-        write.Float(kConst, SummationConstantKey(static_cast<SummationConstant>(quantity), section),
-                    SummationConstants[quantity][section]);
+    for (const SettingEntry& entry : SettingsTable()) {
+      if (IsStandIn(entry) || !entry.Written || entry.Field == nullptr) continue;
+      const QString section = QLatin1String(entry.Section);
+      const QString key = QLatin1String(entry.Key);
+      const SettingField field = entry.Field(ForReading(*this));
+      if (entry.Kind == SettingKind::Secret) {
+        // An empty secret writes nothing, so one stored earlier stays in the file.
+        const QString secret = *std::get<Setting<QString>*>(field);
+        if (!secret.isEmpty()) write.String(section, key, crypt.ScrambleText(secret));
+        continue;
       }
-    }
-    for (const LimitKey& limit : kLimitKeys)
-      write.Float(kConst, QLatin1String(limit.key), this->*limit.field);
-
-    write.Then([&] { return SaveColors(OnColors, ini, kOnColors); });
-    write.Then([&] { return SaveColors(OffColors, ini, kOffColors); });
-
-    for (int module = 0; module < 2; ++module) {
-      write.Bool(kEmul, EmulFlagKey(module), EmulI7017Flag[module]);
-      write.Bool(kEmul, DisableDacWriteKey(module), DisableDacWrite[module]);
-      write.String(kEmul, EmulAnswerKey(module), EmulI7017Answer[module]);
+      WriteField(write, field, section, key);
+      if (entry.Kind == SettingKind::SignalCount) {
+        for (const auto& signal : *std::get<SignalList*>(field)) {
+          write.Then([&] { return SaveSignal(ini, signal->SignalName, *signal, false); });
+        }
+      }
     }
     const bool written = write.Ok();
     return update.Commit() && written;
@@ -314,10 +305,10 @@ bool LoadSignal(const IniFile& ini, const QString& section, TSignalSet& signal, 
   try {
     if (withName)
       signal.SignalName = ini.ReadString(section, QStringLiteral("SignalName"), signal.SignalName);
-    ReadInto(signal.Chanel, ini, section, QStringLiteral("Chanel"));
-    ReadInto(signal.RecIndex, ini, section, QStringLiteral("RecIndex"));
-    ReadInto(signal.InverseFlag, ini, section, QStringLiteral("InverseFlag"));
-    ReadInto(signal.AverageSize, ini, section, QStringLiteral("AverageSize"));
+    ForEachSignalKey([&](const SettingEntry& entry) {
+      if (entry.SignalField != nullptr)
+        ReadField(entry.SignalField(signal), ini, section, QLatin1String(entry.Key));
+    });
     CalibrationTable table = signal.Calibration();
     const bool loaded = LoadCalibrateTableFromIni(ini, section + kCalibrationSuffix, table);
     signal.SetCalibration(table);
@@ -331,10 +322,10 @@ bool SaveSignal(IniFile& ini, const QString& section, const TSignalSet& signal, 
   try {
     WriteChain write(ini);
     if (withName) write.String(section, QStringLiteral("SignalName"), signal.SignalName);
-    write.Integer(section, QStringLiteral("Chanel"), signal.Chanel);
-    write.Integer(section, QStringLiteral("RecIndex"), signal.RecIndex);
-    write.Bool(section, QStringLiteral("InverseFlag"), signal.InverseFlag);
-    write.Integer(section, QStringLiteral("AverageSize"), signal.AverageSize);
+    ForEachSignalKey([&](const SettingEntry& entry) {
+      if (entry.SignalField != nullptr)
+        WriteField(write, entry.SignalField(ForReading(signal)), section, QLatin1String(entry.Key));
+    });
     write.Then(
         [&] { return SaveCalibrateTableToIni(ini, section + kCalibrationSuffix, signal.Calibration()); });
     return write.Ok();
@@ -346,11 +337,7 @@ bool SaveSignal(IniFile& ini, const QString& section, const TSignalSet& signal, 
 bool LoadColors(ColorSet& colors, const IniFile& ini, const QString& section) {
   try {
     for (int group = 0; group < kColorGroupCount; ++group) {
-      const QString text =
-          ini.ReadString(section, QLatin1String(kColorKeys[group]), ColorToText(colors[group]));
-      const std::optional<uint32_t> color = ParseColor(text);
-      if (!color) return false;
-      colors[group] = *color;
+      if (!ReadField(&colors[group], ini, section, QLatin1String(kColorKeys[group]))) return false;
     }
     return true;
   } catch (...) {
