@@ -117,7 +117,7 @@ const ConsoleSnapshot& TConsoleController::Refresh() {
   s.LanServerActive = m_core.WinSockServer().GetActive();
   s.TcpClientCount = m_core.WinSockServer().GetClientCount();
   s.DatabaseDisabled = m_core.Config().Disabled;
-  s.DatabaseConnecting = m_core.Database().Busy();
+  s.DatabaseConnecting = m_attemptsOutstanding > 0;
   s.DatabaseConnected = m_core.Database().Connected();
   return s;
 }
@@ -195,7 +195,7 @@ void TConsoleController::SetEmulationOn(bool on) {
 }
 
 bool TConsoleController::ConnectDatabase() {
-  if (m_core.Config().Disabled || m_core.Database().Busy()) return false;
+  if (m_core.Config().Disabled || m_attemptsOutstanding > 0) return false;
   Audit(u"Подключение к MySQL серверу"_qs);
   StartDatabaseAttempt();
   AfterOperation();

@@ -139,6 +139,8 @@ class TConsoleController : public QObject {
   TEventLogDrain m_drain;
   QTimer m_timerGetLog;
   std::shared_ptr<AttemptOutcomes> m_attemptOutcomes = std::make_shared<AttemptOutcomes>();
+  // Attempts started and not yet handed to the signal: "connecting" until
+  // the outcome is out, so that no window sees the attempt over before it is.
   int m_attemptsOutstanding = 0;
   QTimer m_timerAttempts;  // runs while an attempt is outstanding
   bool m_startedUp = false;
