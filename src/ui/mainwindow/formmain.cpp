@@ -11,12 +11,17 @@
 
 #include "common/formatfloat.h"
 #include "ui/displays/formabout.h"
+#include "ui/displays/formcontrolset.h"
+#include "ui/displays/formemul.h"
+#include "ui/displays/formhardcontrol.h"
 #include "ui/displays/formmainmenu.h"
 #include "ui/elements/elementfont.h"
 #include "ui/elements/tcolor.h"
 #include "ui/mainwindow/shape.h"
 #include "ui/mainwindow/toolbaricons.h"
 #include "ui/mainwindow/warningwindows.h"
+#include "ui/settings/formsetuphard.h"
+#include "ui/settings/formsetupmain.h"
 
 namespace {
 
@@ -57,21 +62,21 @@ const ActionSpec kActionSpecs[] = {
   {"ActionGraphLevel", u"Графики  изменения уровней в баках флотоконцентрата", u"", Qt::Key_F6, kNone,
    u"Графики изменения уровней в баках флотоконцентрата", false},
   {"ActionControlForm", u"Задания режимов управления и расхода реагентов", u"", Qt::Key_F7, Qt::Key_F12,
-   u"Задания режимов управления и расхода реагентов", false},
+   u"Задания режимов управления и расхода реагентов", true},
   {"ActionSvodTable", u"Сводная таблица показателей работы", u"", Qt::Key_F8, kNone,
    u"Сводная таблица показателей работы по сменам, за сутки и за месяц", false},
   {"ActionSetupMain", u"Общие", u"Настройки", kNone, kNone,
-   u"Общие настройки: сервер базы данных, смены, константы", false},
+   u"Общие настройки: сервер базы данных, смены, константы", true},
   {"ActionSetupHardConnect", u"Подключение аппаратуры", u"Настройки", kNone, kNone,
-   u"Порты, модули, сигналы и градуировки", false},
+   u"Порты, модули, сигналы и градуировки", true},
   {"ActionSetupColors", u"Оформление", u"Настройки", kNone, kNone,
    u"Цвета и шрифты мнемосхемы", false},
   {"ActionTimeSet", u"Установка даты и времени", u"Настройки", kNone, kNone,
    u"Установить системные дату и время", true},
   {"ActionHardControl", u"Контроль аппаратуры", u"Сервис", kNone, kNone,
-   u"Состояние потоков, модулей и связи", false},
+   u"Состояние потоков, модулей и связи", true},
   {"ActionEmulControl", u"Эмулятор", u"Сервис", kNone, kNone,
-   u"Эмуляция модулей ввода", false},
+   u"Эмуляция модулей ввода", true},
   {"ActionTryToConnect", u"Подключиться к серверу", u"Сервис", kNone, kNone,
    u"Установить подключение к серверу", true},
   {"ActionAbout", u"О программе", u"Справка", Qt::ALT | Qt::Key_F1, kNone,
@@ -124,6 +129,10 @@ TFormMain::TFormMain(TConsoleController& controller, MainWindowPlatform platform
 
 TFormMain::~TFormMain() {
   m_controller.SetWarningSink(nullptr);
+  // A view never shown has no sub-window yet, so nothing else owns it.
+  for (auto& [view, sub] : m_subWindows) {
+    if (sub == nullptr) delete view;
+  }
 }
 
 QAction* TFormMain::Action(const QString& name) const {
@@ -152,6 +161,12 @@ void TFormMain::CreateActions() {
   connect(Action(u"ActionTimeSet"_qs), &QAction::triggered, this, &TFormMain::ActionTimeSetExecute);
   connect(Action(u"ActionTryToConnect"_qs), &QAction::triggered, this, &TFormMain::ActionTryToConnectExecute);
   connect(Action(u"ActionAbout"_qs), &QAction::triggered, this, &TFormMain::ActionAboutExecute);
+  connect(Action(u"ActionControlForm"_qs), &QAction::triggered, this, &TFormMain::ActionControlFormExecute);
+  connect(Action(u"ActionSetupMain"_qs), &QAction::triggered, this, [this] { m_formSetupMain->exec(); });
+  connect(Action(u"ActionSetupHardConnect"_qs), &QAction::triggered, this,
+          [this] { m_formSetupHard->exec(); });
+  connect(Action(u"ActionHardControl"_qs), &QAction::triggered, this, [this] { m_formHardControl->exec(); });
+  connect(Action(u"ActionEmulControl"_qs), &QAction::triggered, this, &TFormMain::ActionEmulControlExecute);
 }
 
 void TFormMain::CreateMenu() {
@@ -247,6 +262,13 @@ void TFormMain::CreateViews() {
   actions.SvodTable = Action(u"ActionSvodTable"_qs);
   m_formMainMenu = new TFormMainMenu(actions, [this] { return !m_controller.Config().Disabled; });
   m_subWindows[m_formMainMenu] = nullptr;  // added to the area when first shown
+
+  // In the console's order of creation; each stays hidden until its action.
+  m_formHardControl = new TFormHardControl(m_controller, this);
+  m_formEmul = new TFormEmul(m_controller, this);
+  m_formSetupMain = new TFormSetupMain(m_controller, this);
+  m_formSetupHard = new TFormSetupHard(m_controller, this);
+  m_formControlSet = new TFormControlSet([this](const QString& text) { m_controller.AddLogRec(text); }, this);
 }
 
 void TFormMain::ShowView(QWidget* view) {
@@ -345,6 +367,19 @@ void TFormMain::DatabaseAttemptFinished(bool connected) {
 void TFormMain::ActionAboutExecute() {
   TFormAbout about(this);
   about.exec();
+}
+
+void TFormMain::ActionControlFormExecute() {
+  m_formControlSet->Load(m_controller.Refresh().AveragedValues);
+  if (m_formControlSet->exec() == QDialog::Accepted) {
+    m_controller.ApplyControlSet(m_formControlSet->Modes(), m_formControlSet->Setpoints());
+  }
+}
+
+void TFormMain::ActionEmulControlExecute() {
+  m_formEmul->show();
+  m_formEmul->raise();
+  m_formEmul->activateWindow();
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {

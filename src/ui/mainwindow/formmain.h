@@ -13,7 +13,12 @@
 #include "console/consolecontroller.h"
 #include "ui/mainwindow/platform.h"
 
+class TFormControlSet;
+class TFormEmul;
+class TFormHardControl;
 class TFormMainMenu;
+class TFormSetupHard;
+class TFormSetupMain;
 class TShape;
 class TWarningWindows;
 class QMdiSubWindow;
@@ -83,6 +88,8 @@ class TFormMain : public QMainWindow {
   void ActionTimeSetExecute();
   void ActionTryToConnectExecute();
   void ActionAboutExecute();
+  void ActionControlFormExecute();
+  void ActionEmulControlExecute();
   void DatabaseAttemptFinished(bool connected);
 
   TConsoleController& m_controller;
@@ -96,6 +103,12 @@ class TFormMain : public QMainWindow {
   QTimer m_timerUpdateState;
   std::unique_ptr<TWarningWindows> m_warningWindows;
   TFormMainMenu* m_formMainMenu = nullptr;
+  // The dialogs, made once and reused; children of the window.
+  TFormHardControl* m_formHardControl = nullptr;
+  TFormEmul* m_formEmul = nullptr;
+  TFormSetupMain* m_formSetupMain = nullptr;
+  TFormSetupHard* m_formSetupHard = nullptr;
+  TFormControlSet* m_formControlSet = nullptr;
   QPointer<QWidget> m_activeView;
   std::map<QWidget*, QMdiSubWindow*> m_subWindows;
   bool m_operatorConnect = false;  // the running database attempt is the operator's

@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -16,10 +19,15 @@
 #include "support/eventlogcapture.h"
 #include "support/modaldialogs.h"
 #include "ui/displays/formabout.h"
+#include "ui/displays/formcontrolset.h"
+#include "ui/displays/formemul.h"
+#include "ui/displays/formhardcontrol.h"
 #include "ui/displays/formmainmenu.h"
 #include "ui/mainwindow/shape.h"
 #include "ui/mainwindow/singleinstance.h"
 #include "ui/mainwindow/warningwindows.h"
+#include "ui/settings/formsetuphard.h"
+#include "ui/settings/formsetupmain.h"
 
 namespace {
 
@@ -213,16 +221,16 @@ TEST_F(FormMainTest, FunctionKeysRunTheirActionsAndUnbuiltWindowsStandDisabled) 
   ASSERT_NE(sub, nullptr);
   EXPECT_TRUE(sub->isMaximized());
 
-  for (const char* name :
-       {"ActionMnemo", "ActionGraphFlot1", "ActionGraphFlot2", "ActionGraphFlok", "ActionGraphLevel",
-        "ActionControlForm", "ActionSvodTable", "ActionSetupMain", "ActionSetupHardConnect",
-        "ActionSetupColors", "ActionHardControl", "ActionEmulControl"}) {
+  for (const char* name : {"ActionMnemo", "ActionGraphFlot1", "ActionGraphFlot2", "ActionGraphFlok",
+                           "ActionGraphLevel", "ActionSvodTable", "ActionSetupColors"}) {
     SCOPED_TRACE(name);
     QAction* action = form.Action(QString::fromLatin1(name));
     EXPECT_FALSE(action->isEnabled());
     action->trigger();  // nothing happens, nothing breaks
   }
-  for (int key = Qt::Key_F2; key <= Qt::Key_F12; ++key) QTest::keyClick(&form, static_cast<Qt::Key>(key));
+  for (int key = Qt::Key_F2; key <= Qt::Key_F11; ++key) {
+    if (key != Qt::Key_F7) QTest::keyClick(&form, static_cast<Qt::Key>(key));
+  }
   EXPECT_EQ(form.ActiveView(), form.FormMainMenu());
 
   // Alt+F1 opens the About window modally; F1 brings the main menu back.
@@ -437,3 +445,77 @@ TEST(SingleInstance, CountsProcessesOfTheSameExecutableWhateverItsCaseAndFolder)
 }
 
 }  // namespace
+
+// Runs "handle" on "dialog" once it is shown, looking every 10 ms from the
+// event loop its exec() runs (five seconds at most).
+void WhenShown(QDialog* dialog, std::function<void(QDialog&)> handle, int attemptsLeft = 500) {
+  QTimer::singleShot(10, dialog, [dialog, handle = std::move(handle), attemptsLeft]() mutable {
+    if (dialog->isVisible()) {
+      handle(*dialog);
+    } else if (attemptsLeft > 0) {
+      WhenShown(dialog, std::move(handle), attemptsLeft - 1);
+    }
+  });
+}
+
+// F7 and F12 open the setpoint window on the live values; only OK copies its
+// modes and setpoints into the console.
+TEST_F(FormMainTest, SetpointWindowCopiesBackOnlyOnOk) {
+  TFormMain& form = Open();
+  QApplication::setActiveWindow(&form);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  auto* dialog = form.findChild<TFormControlSet*>();
+  ASSERT_NE(dialog, nullptr);
+  const float before = m_controller->Snapshot().Setpoint(kZRRS1);
+  for (Qt::Key key : {Qt::Key_F7, Qt::Key_F12}) {
+    SCOPED_TRACE(key);
+    bool shown = false;
+    WhenShown(dialog, [&](QDialog& modal) {
+      shown = true;
+      modal.findChild<QLineEdit*>(u"EditZRRS1"_qs)->setText(u"123"_qs);
+      modal.reject();
+    });
+    QApplication::setActiveWindow(&form);  // the closed dialog does not hand it back offscreen
+    QTest::keyClick(&form, key);
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(m_controller->Snapshot().Setpoint(kZRRS1), before);
+  }
+
+  WhenShown(dialog, [&](QDialog& modal) {
+    modal.findChild<QLineEdit*>(u"EditZRRS1"_qs)->setText(u"123"_qs);
+    QTest::mouseClick(modal.findChild<QPushButton*>(u"ButSet"_qs), Qt::LeftButton);
+  });
+  QApplication::setActiveWindow(&form);
+  QTest::keyClick(&form, Qt::Key_F7);
+  EXPECT_EQ(m_controller->Snapshot().Setpoint(kZRRS1), 123.0f);
+}
+
+// The service and settings commands open their dialogs: modal ones through
+// exec(), the emulator modeless.
+TEST_F(FormMainTest, ServiceAndSettingsCommandsOpenTheirDialogs) {
+  TFormMain& form = Open();
+  struct Case {
+    const char* Action;
+    const char* Window;
+  };
+  for (const Case& c :
+       {Case{"ActionHardControl", "FormHardControl"}, Case{"ActionSetupMain", "FormSetupMain"},
+        Case{"ActionSetupHardConnect", "FormSetupHard"}}) {
+    SCOPED_TRACE(c.Action);
+    auto* dialog = form.findChild<QDialog*>(QString::fromLatin1(c.Window));
+    ASSERT_NE(dialog, nullptr);
+    bool shownModal = false;
+    WhenShown(dialog, [&](QDialog& modal) {
+      shownModal = modal.isModal();
+      modal.reject();
+    });
+    form.Action(QString::fromLatin1(c.Action))->trigger();
+    EXPECT_TRUE(shownModal);
+  }
+  form.Action(u"ActionEmulControl"_qs)->trigger();
+  auto* emul = form.findChild<TFormEmul*>();
+  ASSERT_NE(emul, nullptr);
+  EXPECT_TRUE(emul->isVisible());
+  EXPECT_FALSE(emul->isModal());
+  emul->hide();
+}
