@@ -115,6 +115,10 @@ QLabel* AddLabel(const QString& text, int x, int y, int width, QWidget* parent) 
 
 }  // namespace
 
+int SetpointSlot(SetpointIndex index) {
+  return kSetpointSlots[index];
+}
+
 TFormControlSet::TFormControlSet(std::function<void(const QString&)> addLogRec, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       m_addLogRec(std::move(addLogRec)) {

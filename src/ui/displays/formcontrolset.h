@@ -92,3 +92,7 @@ class TFormControlSet : public QDialog {
   std::array<QLineEdit*, kEditCount> m_edits{};  // in reading order
   QTimer* m_timerUpdate = nullptr;
 };
+
+// The slot of the averaged value block that carries a setpoint (the limited
+// value the last cycle worked with).
+int SetpointSlot(SetpointIndex index);

@@ -370,7 +370,16 @@ void TFormMain::ActionAboutExecute() {
 }
 
 void TFormMain::ActionControlFormExecute() {
-  m_formControlSet->Load(m_controller.Refresh().AveragedValues);
+  const ConsoleSnapshot& snapshot = m_controller.Refresh();
+  std::array<float, kValueSlotCount> block = snapshot.AveragedValues;
+  if (snapshot.StateMoment == 0) {
+    // No cycle has run yet, so the block's setpoint slots are still empty;
+    // shown as they are, an OK would set every setpoint to 0.
+    for (int i = 0; i < kSetpointCount; ++i) {
+      block[SetpointSlot(static_cast<SetpointIndex>(i))] = snapshot.Setpoints[i];
+    }
+  }
+  m_formControlSet->Load(block);
   if (m_formControlSet->exec() == QDialog::Accepted) {
     m_controller.ApplyControlSet(m_formControlSet->Modes(), m_formControlSet->Setpoints());
   }

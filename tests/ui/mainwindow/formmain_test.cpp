@@ -490,6 +490,23 @@ TEST_F(FormMainTest, SetpointWindowCopiesBackOnlyOnOk) {
   EXPECT_EQ(m_controller->Snapshot().Setpoint(kZRRS1), 123.0f);
 }
 
+// Before the first cycle the averaged block holds no setpoints; the window
+// shows the live ones instead, so an OK without changes keeps them all.
+TEST_F(FormMainTest, SetpointWindowBeforeTheFirstCycleKeepsTheSetpoints) {
+  TFormMain& form = Open();
+  ASSERT_EQ(m_controller->Snapshot().StateMoment, 0);
+  const SetpointValues before = m_controller->Snapshot().Setpoints;
+  auto* dialog = form.findChild<TFormControlSet*>();
+  QString shownText;
+  WhenShown(dialog, [&](QDialog& modal) {
+    shownText = modal.findChild<QLineEdit*>(u"EditTRRP1"_qs)->text();
+    QTest::mouseClick(modal.findChild<QPushButton*>(u"ButSet"_qs), Qt::LeftButton);
+  });
+  form.Action(u"ActionControlForm"_qs)->trigger();
+  EXPECT_EQ(shownText, u"70"_qs);
+  EXPECT_EQ(m_controller->Snapshot().Setpoints, before);
+}
+
 // The service and settings commands open their dialogs: modal ones through
 // exec(), the emulator modeless.
 TEST_F(FormMainTest, ServiceAndSettingsCommandsOpenTheirDialogs) {
