@@ -367,8 +367,11 @@ void TFormSetupHard::SaveCalibrClick(SignalPage& page) {
 
 void TFormSetupHard::Finish(const HardApplyResult& result) {
   if (!result.Ok()) ShowError(u"Ошибка"_qs, result.Message);
-  // A failed write is in the event log already; the dialog stays as it is.
-  if (result.WriteConfig) m_controller.SaveConfig();
+  // The operator hears of a failed write at once; the event log has it too.
+  if (result.WriteConfig && !m_controller.SaveConfig()) {
+    ShowError(u"Ошибка"_qs,
+              u"Не удалось сохранить настройки в файл "_qs + m_controller.Core().IniPath() + u'.');
+  }
 }
 
 void TFormSetupHard::ShowError(const QString& title, const QString& text) {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -582,3 +584,19 @@ TEST_F(FormSetupHardTest, DeleteAsksForTheCurrentRowAndRemovesItOnYes) {
 }
 
 }  // namespace
+
+// A file that cannot be written is said at once; what was stored stays in
+// force for this run.
+TEST_F(FormSetupHardTest, AFailedWriteOfTheFileIsShown) {
+  ShowPage(0);
+  QFile::remove(IniPath());
+  ASSERT_TRUE(QDir().mkdir(IniPath()));  // a folder where the file belongs
+  Find<QComboBox>(u"ComboBoxPortCSB"_qs).setCurrentText(u"COM8"_qs);
+
+  const MessageBoxSeen seen = Click(u"ButApplyLink"_qs);
+
+  EXPECT_TRUE(seen.shown);
+  EXPECT_EQ(seen.text, u"Не удалось сохранить настройки в файл "_qs + m_controller->Core().IniPath() + u'.');
+  EXPECT_EQ(seen.icon, QMessageBox::Critical);
+  EXPECT_EQ(Config().ServerLinkPort.Get(), u"COM8"_qs);
+}
