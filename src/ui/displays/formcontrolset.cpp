@@ -13,12 +13,10 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <cmath>
-#include <limits>
 #include <optional>
 
 #include "common/formatfloat.h"
-#include "common/trimblanks.h"
+#include "configuration/signaledit.h"
 #include "station/commandset.h"
 #include "ui/common/modecaption.h"
 #include "ui/elements/elementfont.h"
@@ -79,21 +77,6 @@ TFormatSettings EditFormatSettings() {
   TFormatSettings settings = DefaultFormatSettings();
   settings.DecimalSeparator = SystemDecimalSeparator();
   return settings;
-}
-
-// A number as the operator typed it, with the system's decimal separator
-// only: "12,5" on a system that writes 12.5 is a typing error here, not a
-// second way of writing it. Blanks around the number are forgiven. Anything
-// a setpoint cannot hold (empty, hexadecimal, NaN, infinities, beyond single
-// precision) is no number.
-std::optional<float> ReadOperatorNumber(const QString& text, QChar separator) {
-  const QString trimmed = TrimBlanks(text);
-  for (const QChar c : trimmed) {
-    if ((c == u'.' || c == u',') && c != separator) return std::nullopt;
-  }
-  const std::optional<double> value = TextToNumber(trimmed, separator);
-  if (!value || std::fabs(*value) > std::numeric_limits<float>::max()) return std::nullopt;
-  return static_cast<float>(*value);
 }
 
 void SetTextColour(QWidget* widget, const QColor& colour) {
@@ -344,13 +327,15 @@ void TFormControlSet::ButSetClick() {
   const QChar separator = SystemDecimalSeparator();
   std::array<bool, kEditCount> stored{};
   for (int edit = 0; edit < kEditCount; ++edit) {
-    const std::optional<float> number =
-        ReadOperatorNumber(m_edits[static_cast<size_t>(edit)]->text(), separator);
+    // The settings windows' reading: the system's separator only, and
+    // nothing a setpoint cannot hold.
+    const std::optional<double> number =
+        ParseOperatorDecimal(m_edits[static_cast<size_t>(edit)]->text(), separator);
     if (!number) {
       QMessageBox::critical(this, u"Ошибка"_qs, u"Одно или несколько чисел указаны неверно."_qs);
       break;
     }
-    m_workingBlock[static_cast<size_t>(EditSlot(edit))] = *number;
+    m_workingBlock[static_cast<size_t>(EditSlot(edit))] = static_cast<float>(*number);
     stored[static_cast<size_t>(edit)] = true;
   }
   const QString changes = ChangeList(stored);
