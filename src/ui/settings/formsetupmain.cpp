@@ -20,13 +20,13 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <cfloat>
 #include <cmath>
 
 #include "common/formatfloat.h"
 #include "common/inifile.h"
 #include "configuration/config.h"
 #include "configuration/settingstable.h"
+#include "configuration/signaledit.h"
 #include "console/consolecontroller.h"
 #include "storage/database.h"
 #include "storage/databasethread.h"
@@ -53,22 +53,6 @@ QString FormatConstant(double value) {
   TFormatSettings settings = DefaultFormatSettings();
   settings.DecimalSeparator = DecimalSeparator();
   return FormatFloat(kConstantFormat, value, settings);
-}
-
-// A decimal as the operator types it: the system's separator only (a point
-// where a comma is expected could be a thousands mark, so it is no number),
-// blanks around it allowed; letters, hexadecimal, NaN and infinities, and
-// values beyond single precision are no number.
-std::optional<double> ParseOperatorFloat(const QString& text) {
-  const QChar separator = DecimalSeparator();
-  QString plain = text.trimmed();
-  for (const QChar c : plain) {
-    if ((c == u'.' || c == u',') && c != separator) return std::nullopt;
-  }
-  plain.replace(separator, u'.');
-  const std::optional<double> value = ParseIniFloat(plain);
-  if (!value || std::fabs(*value) > FLT_MAX) return std::nullopt;
-  return value;
 }
 
 void ShowMessage(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text) {
@@ -414,7 +398,7 @@ void TFormSetupMain::ButApplyConstPageClick() {
     const QString text = cell != nullptr ? cell->text() : QString();
     const auto index = static_cast<size_t>(row);
     if (text == m_constantTexts[row]) continue;
-    const std::optional<double> value = ParseOperatorFloat(text);
+    const std::optional<double> value = ParseOperatorDecimal(text, DecimalSeparator());
     const SettingEntry* entry = FindSetting(u"CONST", m_constants[index].Key);
     if (!value || (entry != nullptr && !InSettingRange(*entry, *value))) {
       ShowMessage(this, QMessageBox::Critical, kErrorTitle,
