@@ -1,10 +1,13 @@
 #include "storage/databasethread.h"
 
+#include <QThread>
 #include <chrono>
 
-TDatabaseThread::TDatabaseThread() : m_thread(QThread::create([this] { Run(); })) {
-  m_thread->setObjectName(QStringLiteral("database"));
-  m_thread->start();
+TDatabaseThread::TDatabaseThread() {
+  // Qt takes the first thread it meets for the application's main thread;
+  // let that be the one that makes the database thread, not the latter.
+  QThread::currentThread();
+  m_thread = std::thread([this] { Run(); });
 }
 
 TDatabaseThread::~TDatabaseThread() {
@@ -13,7 +16,7 @@ TDatabaseThread::~TDatabaseThread() {
     m_stopping = true;
   }
   m_wake.notify_all();
-  m_thread->wait();
+  m_thread.join();
 }
 
 void TDatabaseThread::Post(Job job) {
@@ -41,6 +44,7 @@ bool TDatabaseThread::WaitIdle(int timeoutMs) const {
 }
 
 void TDatabaseThread::Run() {
+  QThread::currentThread()->setObjectName(QStringLiteral("database"));
   // Made here, so that the Qt connection belongs to this thread.
   auto connection = std::make_unique<TSQLConnection>();
   std::unique_lock lock(m_mutex);

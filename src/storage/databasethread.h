@@ -1,13 +1,13 @@
 #pragma once
 
 #include <QString>
-#include <QThread>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 #include "storage/database.h"
 
@@ -54,7 +54,10 @@ class TDatabaseThread {
   bool m_stopping = false;
   std::atomic<int> m_pending{0};
   std::atomic<bool> m_connected{false};
-  // A Qt thread rather than a plain one: Qt keeps per-thread data for the
-  // connection, which it releases properly only for threads it started.
-  std::unique_ptr<QThread> m_thread;
+  // A plain thread, joined: Qt's own threads are detached, so their
+  // waiters return while the thread still runs its exit handlers (the SQL
+  // driver's crypto library takes a lock there), and a console that exits
+  // right after could free that lock under them. Qt adopts the thread for
+  // the connection's per-thread data and releases it at the thread's exit.
+  std::thread m_thread;
 };

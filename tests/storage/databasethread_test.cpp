@@ -43,6 +43,31 @@ TEST(DatabaseThread, RunsJobsInOrderOnItsOwnThreadAndSurvivesAFailingJob) {
   EXPECT_NE(jobThread, QThread::currentThread());
 }
 
+// Set when the thread that touched it ends, after everything Qt and the SQL
+// driver do at a thread's exit has started.
+struct ThreadExitMark {
+  int* target = nullptr;
+  ~ThreadExitMark() {
+    if (target != nullptr) *target = 1;
+  }
+};
+
+TEST(DatabaseThread, HasRunItsExitHandlersWhenItsDestructorReturns) {
+  // The console exits right after the thread goes; whatever the thread still
+  // did at its end (the driver's library releasing its per-thread state)
+  // would otherwise race with the process's own clean-up.
+  EnsureQtApplication();
+  int ended = 0;
+  {
+    TDatabaseThread database;
+    database.Post([&](TSQLConnection&) {
+      thread_local ThreadExitMark mark;
+      mark.target = &ended;
+    });
+  }
+  EXPECT_EQ(ended, 1);
+}
+
 TEST(DatabaseThread, AFailedAttemptLogsFromTheDatabaseThreadAndLeavesItDisconnected) {
   EnsureQtApplication();
   TDatabaseThread database;
