@@ -17,7 +17,7 @@
 #include "ui/displays/formmainmenu.h"
 #include "ui/elements/elementfont.h"
 #include "ui/elements/tcolor.h"
-#include "ui/mainwindow/shape.h"
+#include "ui/elements/shape.h"
 #include "ui/mainwindow/toolbaricons.h"
 #include "ui/mainwindow/warningwindows.h"
 #include "ui/settings/formsetuphard.h"

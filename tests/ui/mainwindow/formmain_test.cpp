@@ -23,7 +23,7 @@
 #include "ui/displays/formemul.h"
 #include "ui/displays/formhardcontrol.h"
 #include "ui/displays/formmainmenu.h"
-#include "ui/mainwindow/shape.h"
+#include "ui/elements/shape.h"
 #include "ui/mainwindow/singleinstance.h"
 #include "ui/mainwindow/warningwindows.h"
 #include "ui/settings/formsetuphard.h"

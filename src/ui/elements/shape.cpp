@@ -1,4 +1,4 @@
-#include "ui/mainwindow/shape.h"
+#include "ui/elements/shape.h"
 
 #include <QPainter>
 
