@@ -45,5 +45,6 @@ QString UsageText() {
       "\n"
       "SIGINT or SIGTERM ends the console as its main window's close button\n"
       "does: it saves its configuration and the last setpoints and exits with\n"
-      "status 0 (1 when the save failed).\n");
+      "status 0 (1 when the save failed). SIGUSR1 makes the windowed console\n"
+      "write what its diagram shows to LOG/view.txt.\n");
 }

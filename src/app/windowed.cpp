@@ -5,16 +5,19 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QSaveFile>
 #include <QScreen>
 #include <cstdio>
 
 #include "app/terminationsignal.h"
 #include "console/consolecontroller.h"
 #include "ui/displays/formmainmenu.h"
+#include "ui/elements/outfield.h"
 #include "ui/mainwindow/formmain.h"
 #include "ui/mainwindow/messageboxnotifier.h"
 #include "ui/mainwindow/platform.h"
 #include "ui/mainwindow/singleinstance.h"
+#include "ui/mnemo/formmnemo.h"
 
 namespace {
 
@@ -45,6 +48,30 @@ class FirstPaintReporter : public QObject {
     return false;
   }
 };
+
+// What the diagram shows, for a service engineer who cannot see the screen
+// (and for the tests of the whole program): LOG/view.txt, UTF-8, one line per
+// value field, name and text separated by a tab, after the active view.
+void WriteViewDump(const TFormMain& form, const QString& appDir) {
+  const QString path = QDir(appDir).filePath(QStringLiteral("LOG/view.txt"));
+  QDir().mkpath(QFileInfo(path).path());
+  QString text;
+  const QWidget* active = form.ActiveView();
+  text += u"ActiveView\t"_qs + (active != nullptr ? active->objectName() : QString()) + u'\n';
+  if (const TFormMnemo* mnemo = form.FormMnemo()) {
+    for (const TOutField* field : mnemo->findChildren<TOutField*>()) {
+      text += mnemo->objectName() + u'.' + field->objectName() + u'\t' + field->Caption() +
+              (field->isVisibleTo(mnemo) ? QString() : u"\t(hidden)"_qs) + u'\n';
+    }
+  }
+  QSaveFile file(path);
+  if (file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) >= 0 && file.commit()) {
+    std::fprintf(stderr, "flotation-console: view written to %s\n", qPrintable(path));
+  } else {
+    std::fprintf(stderr, "flotation-console: cannot write %s\n", qPrintable(path));
+  }
+  std::fflush(stderr);
+}
 
 }  // namespace
 
@@ -81,8 +108,10 @@ int RunWindowed(int& argc, char** argv, const QString& homeDir, bool emulate) {
   FirstPaintReporter firstPaint;
   if (QWidget* menu = form.FormMainMenu()) menu->installEventFilter(&firstPaint);
 
-  TerminationSignal termination;
+  TerminationSignal termination(nullptr, true);
   QObject::connect(&termination, &TerminationSignal::Received, &form, [&form] { CloseForSignal(form); });
+  QObject::connect(&termination, &TerminationSignal::ViewDumpRequested, &form,
+                   [&form, appDir] { WriteViewDump(form, appDir); });
 
   // A bare X server has no window manager to maximize the window: it gets
   // the screen's area beforehand, which a window manager then overrides.

@@ -8,8 +8,13 @@
 #include <QThread>
 #include <algorithm>
 #include <csignal>
+#include <map>
 
+#include "common/formatfloat.h"
 #include "common/inifile.h"
+#include "configuration/config.h"
+#include "fieldbus/inputpolling.h"
+#include "process/valueblock.h"
 #include "support/dconsimprocess.h"
 #include "support/headlessconsole.h"
 #include "support/stationclient.h"
@@ -62,6 +67,66 @@ TEST(WindowedConsole, PollsTheModulesAnswersTheStationAndSavesOnSigterm) {
   IniFile ini(home.filePath(u"flotation-console.INI"_qs));
   EXPECT_DOUBLE_EQ(ini.ReadFloat(u"LastSet"_qs, u"ZRRS1"_qs, 0), 47.0);
   EXPECT_TRUE(ini.SectionExists(u"CONST"_qs));
+}
+
+// What the console's diagram shows, asked for with SIGUSR1: field name -> text.
+std::map<QString, QString> ReadViewDump(HeadlessConsole& console, const QString& home) {
+  const QString path = home + u"/LOG/view.txt"_qs;
+  QFile::remove(path);
+  const QByteArray written = "view written to";
+  const qsizetype before = console.Stderr().count(written);
+  ::kill(static_cast<pid_t>(console.ProcessId()), SIGUSR1);
+  if (!console.WaitForStderr(written, before + 1)) return {};
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  std::map<QString, QString> fields;
+  for (const QString& line : QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)) {
+    const QStringList parts = line.split(u'\t');
+    if (parts.size() >= 2) fields[parts[0]] = parts[1];
+  }
+  return fields;
+}
+
+TEST(WindowedConsole, TheDiagramShowsTheFixedCountsThroughTheDefaultCalibration) {
+  QTemporaryDir home;
+  ASSERT_TRUE(DconSimProcess::ConfigureConsole(home.path(), home.filePath("dcon-in"),
+                                               home.filePath("dcon-out"), 38400));
+  const QString answer = u">00010002000300040005000600070008"_qs;
+  DconSimProcess sim({"--pty", home.filePath("dcon-in"), "--pty", home.filePath("dcon-out"), "--baud",
+                      "38400", "--fixed", "01=" + answer.mid(1)});
+  ASSERT_TRUE(sim.Start()) << sim.Stderr().constData();
+
+  // The first module carries section 1's density, flow and tank levels.
+  const TConfig defaults;
+  const auto counts = DecodeModuleAnswer(answer);
+  ASSERT_TRUE(counts.has_value());
+  const auto shown = [&](int signal, const QString& format) {
+    const TSignalSet& set = *defaults.InputSignals[signal];
+    return FormatFloat(format, static_cast<float>(set.CalibrateValue((*counts)[set.Chanel], false)));
+  };
+  const std::map<QString, QString> expected = {
+      {u"FormMnemo.OutFieldPLF1"_qs, shown(0, u"###0 г/л"_qs)},
+      {u"FormMnemo.OutFieldRVF1"_qs, shown(1, u"###0 м3/ч"_qs)},
+      {u"FormMnemo.OutFieldURFK1"_qs, shown(2, u"#0.#%"_qs)},
+      {u"FormMnemo.OutFieldURFK12"_qs, shown(3, u"#0.#%"_qs)},
+  };
+
+  HeadlessConsole console(home.path(), {}, HeadlessConsole::kWindowed);
+  ASSERT_TRUE(console.StartAndWaitUntilRunning()) << console.Stderr().constData();
+  // The averages settle on the fixed counts within a few cycles.
+  std::map<QString, QString> seen;
+  QDeadlineTimer deadline(30000);
+  bool matched = false;
+  while (!matched && !deadline.hasExpired()) {
+    seen = ReadViewDump(console, home.path());
+    matched = std::all_of(expected.begin(), expected.end(), [&](const auto& field) {
+      const auto found = seen.find(field.first);
+      return found != seen.end() && found->second == field.second;
+    });
+    if (!matched) QThread::msleep(500);
+  }
+  for (const auto& [name, text] : expected) EXPECT_EQ(seen[name], text) << qPrintable(name);
+  EXPECT_EQ(console.StopWith(SIGTERM), 0) << console.Stderr().constData();
 }
 
 TEST(WindowedConsole, ASecondStartLeavesTheFirstOneRunning) {

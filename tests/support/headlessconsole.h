@@ -39,10 +39,11 @@ class HeadlessConsole {
     return WaitForStderr(m_mode == kHeadless ? "running headless" : "running windowed");
   }
 
-  // Waits until the console wrote "text" to its standard error.
-  bool WaitForStderr(const QByteArray& text) {
+  // Waits until the console wrote "text" to its standard error, at least
+  // "times" times in all.
+  bool WaitForStderr(const QByteArray& text, qsizetype times = 1) {
     QDeadlineTimer deadline(kDeadlineMs);
-    while (!m_stderr.contains(text)) {
+    while (m_stderr.count(text) < times) {
       if (deadline.hasExpired() || m_process.state() != QProcess::Running) return false;
       m_process.waitForReadyRead(100);
       m_stderr += m_process.readAllStandardError();

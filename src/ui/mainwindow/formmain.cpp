@@ -7,6 +7,7 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScrollArea>
 #include <QToolBar>
 
 #include "common/formatfloat.h"
@@ -15,11 +16,14 @@
 #include "ui/displays/formemul.h"
 #include "ui/displays/formhardcontrol.h"
 #include "ui/displays/formmainmenu.h"
+#include "ui/editors/elementeditors.h"
+#include "ui/editors/formcolorconfig.h"
 #include "ui/elements/elementfont.h"
-#include "ui/elements/tcolor.h"
 #include "ui/elements/shape.h"
+#include "ui/elements/tcolor.h"
 #include "ui/mainwindow/toolbaricons.h"
 #include "ui/mainwindow/warningwindows.h"
+#include "ui/mnemo/formmnemo.h"
 #include "ui/settings/formsetuphard.h"
 #include "ui/settings/formsetupmain.h"
 
@@ -52,7 +56,7 @@ const ActionSpec kActionSpecs[] = {
   {"ActionExit", u"Вы&xод", u"Главное", kNone, kNone,
    u"Завершить работу с программой", true},
   {"ActionMnemo", u"Мнемосхема  обогащения  флотацией", u"Мнемосхемы", Qt::Key_F2, kNone,
-   u"Мнемосхема обогащения флотацией с текущими значениями", false},
+   u"Мнемосхема обогащения флотацией с текущими значениями", true},
   {"ActionGraphFlot1", u"Графики параметров флотации секции 1", u"", Qt::Key_F3, kNone,
    u"Графики параметров флотации секции 1", false},
   {"ActionGraphFlot2", u"Графики параметров флотации секции 2", u"", Qt::Key_F4, kNone,
@@ -70,7 +74,7 @@ const ActionSpec kActionSpecs[] = {
   {"ActionSetupHardConnect", u"Подключение аппаратуры", u"Настройки", kNone, kNone,
    u"Порты, модули, сигналы и градуировки", true},
   {"ActionSetupColors", u"Оформление", u"Настройки", kNone, kNone,
-   u"Цвета и шрифты мнемосхемы", false},
+   u"Цвета и шрифты мнемосхемы", true},
   {"ActionTimeSet", u"Установка даты и времени", u"Настройки", kNone, kNone,
    u"Установить системные дату и время", true},
   {"ActionHardControl", u"Контроль аппаратуры", u"Сервис", kNone, kNone,
@@ -157,6 +161,8 @@ void TFormMain::CreateActions() {
     m_actions[action->objectName()] = action;
   }
   connect(Action(u"ActionMainMenu"_qs), &QAction::triggered, this, [this] { ShowView(m_formMainMenu); });
+  connect(Action(u"ActionMnemo"_qs), &QAction::triggered, this, [this] { ShowView(m_mnemoView); });
+  connect(Action(u"ActionSetupColors"_qs), &QAction::triggered, this, &TFormMain::ActionSetupColorsExecute);
   connect(Action(u"ActionExit"_qs), &QAction::triggered, this, &TFormMain::ActionExitExecute);
   connect(Action(u"ActionTimeSet"_qs), &QAction::triggered, this, &TFormMain::ActionTimeSetExecute);
   connect(Action(u"ActionTryToConnect"_qs), &QAction::triggered, this, &TFormMain::ActionTryToConnectExecute);
@@ -252,6 +258,31 @@ void TFormMain::CreateToolBar() {
 }
 
 void TFormMain::CreateViews() {
+  // The editors first, for the diagram routes clicks to them; they are
+  // children of the window and hidden until a click in edit mode.
+  m_elementEditors = std::make_unique<TElementEditors>(this);
+  MnemoSource source;
+  source.Snapshot = [this]() -> const ConsoleSnapshot& { return m_controller.Snapshot(); };
+  source.Config = [this]() -> const TConfig& { return m_controller.Config(); };
+  source.AddLogRec = [this](const QString& text) { m_controller.AddLogRec(text); };
+  m_formMnemo = new TFormMnemo(std::move(source), m_controller.AppDir(), m_elementEditors.get());
+  // The diagram keeps its pixel geometry: centred on black when the area is
+  // larger, scrolled when it is smaller.
+  m_mnemoView = new QScrollArea;
+  m_mnemoView->setObjectName(QStringLiteral("ScrollBoxMnemo"));
+  m_mnemoView->setWindowTitle(m_formMnemo->windowTitle());
+  m_mnemoView->setFrameShape(QFrame::NoFrame);
+  m_mnemoView->setAlignment(Qt::AlignCenter);
+  m_mnemoView->setWidgetResizable(false);
+  // By palette: a style sheet here would take the captions' colours too.
+  QPalette black = m_mnemoView->palette();
+  black.setColor(QPalette::Window, Qt::black);
+  m_mnemoView->setPalette(black);
+  m_mnemoView->viewport()->setPalette(black);
+  m_mnemoView->viewport()->setAutoFillBackground(true);
+  m_mnemoView->setWidget(m_formMnemo);
+  m_subWindows[m_mnemoView] = nullptr;
+
   MainMenuActions actions;
   actions.Mnemo = Action(u"ActionMnemo"_qs);
   actions.GraphFlot1 = Action(u"ActionGraphFlot1"_qs);
@@ -269,6 +300,15 @@ void TFormMain::CreateViews() {
   m_formSetupMain = new TFormSetupMain(m_controller, this);
   m_formSetupHard = new TFormSetupHard(m_controller, this);
   m_formControlSet = new TFormControlSet([this](const QString& text) { m_controller.AddLogRec(text); }, this);
+  ColorConfigHooks hooks;
+  hooks.ApplyEditMode = [this] { m_formMnemo->ApplyEditMode(); };
+  hooks.ColorsApplied = [this] { m_formMnemo->UpdateSectionStates(true); };
+  m_formColorConfig = new TFormColorConfig(
+      m_controller.Core().Config(), [this] { return m_controller.SaveConfig(); }, std::move(hooks), this);
+}
+
+QWidget* TFormMain::MnemoView() const {
+  return m_mnemoView;
 }
 
 void TFormMain::ShowView(QWidget* view) {
@@ -321,6 +361,8 @@ void TFormMain::TimerUpdateStateTimer() {
 }
 
 void TFormMain::FormStartUp() {
+  // Both sections coloured as they stand, without log records.
+  m_formMnemo->UpdateSectionStates(true);
   ShowView(m_formMainMenu);
   // The main menu is painted before the workers start.
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -389,6 +431,10 @@ void TFormMain::ActionEmulControlExecute() {
   m_formEmul->show();
   m_formEmul->raise();
   m_formEmul->activateWindow();
+}
+
+void TFormMain::ActionSetupColorsExecute() {
+  m_formColorConfig->exec();
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {

@@ -13,15 +13,19 @@
 #include "console/consolecontroller.h"
 #include "ui/mainwindow/platform.h"
 
+class TElementEditors;
+class TFormColorConfig;
 class TFormControlSet;
 class TFormEmul;
 class TFormHardControl;
 class TFormMainMenu;
+class TFormMnemo;
 class TFormSetupHard;
 class TFormSetupMain;
 class TShape;
 class TWarningWindows;
 class QMdiSubWindow;
+class QScrollArea;
 
 // The main window: the actions with their menu and tool bar, the status area
 // (connect button, state indicator, clock), the views inside it and the
@@ -56,6 +60,9 @@ class TFormMain : public QMainWindow {
   bool Saved() const { return m_saved; }
 
   TFormMainMenu* FormMainMenu() const { return m_formMainMenu; }
+  TFormMnemo* FormMnemo() const { return m_formMnemo; }
+  // The view that holds the diagram, centred at its own size.
+  QWidget* MnemoView() const;
   TWarningWindows& WarningWindows() { return *m_warningWindows; }
 
   // The one-second timer's handler: colours the state indicator by the age
@@ -90,6 +97,7 @@ class TFormMain : public QMainWindow {
   void ActionAboutExecute();
   void ActionControlFormExecute();
   void ActionEmulControlExecute();
+  void ActionSetupColorsExecute();
   void DatabaseAttemptFinished(bool connected);
 
   TConsoleController& m_controller;
@@ -103,6 +111,10 @@ class TFormMain : public QMainWindow {
   QTimer m_timerUpdateState;
   std::unique_ptr<TWarningWindows> m_warningWindows;
   TFormMainMenu* m_formMainMenu = nullptr;
+  TFormMnemo* m_formMnemo = nullptr;
+  QScrollArea* m_mnemoView = nullptr;
+  std::unique_ptr<TElementEditors> m_elementEditors;
+  TFormColorConfig* m_formColorConfig = nullptr;
   // The dialogs, made once and reused; children of the window.
   TFormHardControl* m_formHardControl = nullptr;
   TFormEmul* m_formEmul = nullptr;
