@@ -50,3 +50,19 @@ QString IniPathOfConfigName(const QString& configName) {
   path.replace(u'\\', u'/');
   return path;
 }
+
+bool SaveShapeStyle(const QString& configName, const QString& section, const ElementPen& pen,
+                    TColor brushColor) {
+  if (configName.isEmpty()) return false;
+  IniFile ini(IniPathOfConfigName(configName));
+  IniUpdate update(ini);
+  SavePenToIni(ini, section, QStringLiteral("Pen"), pen);
+  WriteColorToIni(ini, section, QStringLiteral("BrushColor"), brushColor);
+  return update.Commit();
+}
+
+void LoadShapeStyle(const QString& configName, const QString& section, ElementPen& pen, TColor& brushColor) {
+  const IniFile ini(IniPathOfConfigName(configName));
+  LoadPenFromIni(ini, section, QStringLiteral("Pen"), pen);
+  brushColor = ReadColorFromIni(ini, section, QStringLiteral("BrushColor"), brushColor);
+}

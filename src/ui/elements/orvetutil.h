@@ -38,6 +38,14 @@ TColor ReadColorFromIni(const IniFile& ini, const QString& section, const QStrin
 // 0 ... ElementPen::kMaxWidth, or "current" when missing or not an integer.
 int ReadWidthFromIni(const IniFile& ini, const QString& section, const QString& key, int current);
 
+// The style of a filled shape (polygon, pump): its pen under "Pen" and its
+// fill as "BrushColor", in section "section" of the file "configName" names.
+// Saving writes the file once and says whether it did (false for an empty
+// name); loading keeps what the file does not hold, as above.
+bool SaveShapeStyle(const QString& configName, const QString& section, const ElementPen& pen,
+                    TColor brushColor);
+void LoadShapeStyle(const QString& configName, const QString& section, ElementPen& pen, TColor& brushColor);
+
 // The file a ConfigName names. Layouts were written with Windows paths
 // (".\Colors.INI", "config\FormMnemo.INI"); backslashes become slashes, so
 // relative names resolve against the working directory, the program's folder.

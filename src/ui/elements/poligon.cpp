@@ -125,21 +125,13 @@ void TPoligon::RefrshPointList() {
 }
 
 bool TPoligon::SaveConfig() {
-  if (m_configName.isEmpty()) return false;
-  IniFile ini(IniPathOfConfigName(m_configName));
-  const QString section = objectName();
-  IniUpdate update(ini);
-  SavePenToIni(ini, section, u"Pen"_qs, m_pen);
-  WriteColorToIni(ini, section, u"BrushColor"_qs, m_brush.Color);
-  return update.Commit();
+  return SaveShapeStyle(m_configName, objectName(), m_pen, m_brush.Color);
 }
 
 bool TPoligon::LoadConfig(const QString& section) {
-  const IniFile ini(IniPathOfConfigName(m_configName));
-  const QString name = section.isEmpty() ? objectName() : section;
   ElementPen pen = m_pen;
-  LoadPenFromIni(ini, name, u"Pen"_qs, pen);
-  const TColor brushColor = ReadColorFromIni(ini, name, u"BrushColor"_qs, m_brush.Color);
+  TColor brushColor = m_brush.Color;
+  LoadShapeStyle(m_configName, section.isEmpty() ? objectName() : section, pen, brushColor);
   SetPen(pen);
   SetBrushColor(brushColor);
   return true;

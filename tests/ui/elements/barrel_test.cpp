@@ -31,31 +31,17 @@ class BarrelTest : public ElementCanvas {
     m_barrel->SetPen(ElementPen(clYellow, 10));
     m_barrel->SetWaterLevel(5);
     m_barrel->SetConfigName(m_dir.filePath(u"FormMnemo.INI"_qs));
-    m_sentinel = new QWidget(&m_canvas);
-    m_sentinel->setGeometry(300, 300, 20, 20);
     m_counter.Watch(*m_barrel);
-    m_counter.Watch(*m_sentinel);
-  }
-
-  void Flush() {
-    const int before = m_counter.Paints(*m_sentinel);
-    m_sentinel->update();
-    ASSERT_TRUE(WaitFor([&] { return m_counter.Paints(*m_sentinel) > before; }));
   }
 
   int PaintsAfter(const std::function<void()>& action) {
-    Flush();
-    m_counter.Reset();
-    action();
-    Flush();
-    return m_counter.Paints(*m_barrel);
+    return ElementCanvas::PaintsAfter(*m_barrel, action);
   }
 
   QString IniPath() const { return m_barrel->ConfigName(); }
 
   QTemporaryDir m_dir;
   TBarrel* m_barrel = nullptr;
-  QWidget* m_sentinel = nullptr;
 };
 
 // Band i of 100 (0 at the bottom) between navy and aqua.

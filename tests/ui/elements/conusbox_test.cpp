@@ -25,28 +25,14 @@ class ConusBoxTest : public ElementCanvas {
     m_vessel->SetColor(clGray);
     m_vessel->SetConusH(60);
     m_vessel->SetDownW(20);
-    m_sentinel = new QWidget(&m_canvas);
-    m_sentinel->setGeometry(300, 300, 20, 20);
     m_counter.Watch(*m_vessel);
-    m_counter.Watch(*m_sentinel);
-  }
-
-  void Flush() {
-    const int before = m_counter.Paints(*m_sentinel);
-    m_sentinel->update();
-    ASSERT_TRUE(WaitFor([&] { return m_counter.Paints(*m_sentinel) > before; }));
   }
 
   int PaintsAfter(const std::function<void()>& action) {
-    Flush();
-    m_counter.Reset();
-    action();
-    Flush();
-    return m_counter.Paints(*m_vessel);
+    return ElementCanvas::PaintsAfter(*m_vessel, action);
   }
 
   TConusBox* m_vessel = nullptr;
-  QWidget* m_sentinel = nullptr;
 };
 
 const QColor kBack(Qt::black);

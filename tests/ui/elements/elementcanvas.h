@@ -8,6 +8,7 @@
 #include <QRect>
 #include <QTest>
 #include <QWidget>
+#include <functional>
 #include <map>
 
 #include "support/waitfor.h"
@@ -68,6 +69,33 @@ class ElementCanvas : public testing::Test {
     return box;
   }
 
+  // Paint events of "element" caused by "action". A small widget beside it
+  // is repainted before and after, so that every repaint the action asked
+  // for has arrived when it is counted.
+  int PaintsAfter(QWidget& element, const std::function<void()>& action) {
+    Flush();
+    m_counter.Reset();
+    action();
+    Flush();
+    return m_counter.Paints(element);
+  }
+
+  // Returns once every repaint asked for so far has been delivered.
+  void Flush() {
+    if (m_sentinel == nullptr) {
+      m_sentinel = new QWidget(&m_canvas);
+      m_sentinel->setGeometry(m_canvas.width() - 30, m_canvas.height() - 30, 20, 20);
+      m_sentinel->show();
+      m_counter.Watch(*m_sentinel);
+    }
+    const int before = m_counter.Paints(*m_sentinel);
+    m_sentinel->update();
+    ASSERT_TRUE(WaitFor([&] { return m_counter.Paints(*m_sentinel) > before; }));
+  }
+
   QWidget m_canvas;
   PaintCounter m_counter;
+
+ private:
+  QWidget* m_sentinel = nullptr;
 };

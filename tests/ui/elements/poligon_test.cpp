@@ -37,31 +37,17 @@ class PoligonTest : public ElementCanvas {
     m_poligon->move(10, 10);
     m_poligon->SetConfigName(m_dir.filePath(u"FormMnemo.INI"_qs));
     m_poligon->SetMessageSink([this](const QString& text) { m_messages << text; });
-    m_sentinel = new QWidget(&m_canvas);
-    m_sentinel->setGeometry(300, 300, 20, 20);
     m_counter.Watch(*m_poligon);
-    m_counter.Watch(*m_sentinel);
-  }
-
-  void Flush() {
-    const int before = m_counter.Paints(*m_sentinel);
-    m_sentinel->update();
-    ASSERT_TRUE(WaitFor([&] { return m_counter.Paints(*m_sentinel) > before; }));
   }
 
   int PaintsAfter(const std::function<void()>& action) {
-    Flush();
-    m_counter.Reset();
-    action();
-    Flush();
-    return m_counter.Paints(*m_poligon);
+    return ElementCanvas::PaintsAfter(*m_poligon, action);
   }
 
   QString IniPath() const { return m_poligon->ConfigName(); }
 
   QTemporaryDir m_dir;
   TPoligon* m_poligon = nullptr;
-  QWidget* m_sentinel = nullptr;
   QStringList m_messages;
 };
 

@@ -26,31 +26,15 @@ class PumpTest : public ElementCanvas {
     m_pump->setObjectName(u"TestPump"_qs);
     m_pump->setGeometry(10, 10, 60, 60);
     m_pump->SetConfigName(m_dir.filePath(u"FormMnemo.INI"_qs));
-    m_sentinel = new QWidget(&m_canvas);
-    m_sentinel->setGeometry(300, 300, 20, 20);
     m_counter.Watch(*m_pump);
-    m_counter.Watch(*m_sentinel);
   }
 
-  void Flush() {
-    const int before = m_counter.Paints(*m_sentinel);
-    m_sentinel->update();
-    ASSERT_TRUE(WaitFor([&] { return m_counter.Paints(*m_sentinel) > before; }));
-  }
-
-  int PaintsAfter(const std::function<void()>& action) {
-    Flush();
-    m_counter.Reset();
-    action();
-    Flush();
-    return m_counter.Paints(*m_pump);
-  }
+  int PaintsAfter(const std::function<void()>& action) { return ElementCanvas::PaintsAfter(*m_pump, action); }
 
   QString IniPath() const { return m_pump->ConfigName(); }
 
   QTemporaryDir m_dir;
   TPump* m_pump = nullptr;
-  QWidget* m_sentinel = nullptr;
 };
 
 TEST(Pump, StartsWithTheLibraryDefaults) {

@@ -17,28 +17,14 @@ class ValveTest : public ElementCanvas {
     ElementCanvas::SetUp();
     m_valve = new TValve(&m_canvas);
     m_valve->move(10, 10);
-    m_sentinel = new QWidget(&m_canvas);
-    m_sentinel->setGeometry(300, 300, 20, 20);
     m_counter.Watch(*m_valve);
-    m_counter.Watch(*m_sentinel);
   }
 
   int PaintsAfter(const std::function<void()>& action) {
-    Flush();
-    m_counter.Reset();
-    action();
-    Flush();
-    return m_counter.Paints(*m_valve);
-  }
-
-  void Flush() {
-    const int before = m_counter.Paints(*m_sentinel);
-    m_sentinel->update();
-    ASSERT_TRUE(WaitFor([&] { return m_counter.Paints(*m_sentinel) > before; }));
+    return ElementCanvas::PaintsAfter(*m_valve, action);
   }
 
   TValve* m_valve = nullptr;
-  QWidget* m_sentinel = nullptr;
 };
 
 TEST(Valve, StartsAsTheDiagramsValve) {
