@@ -8,9 +8,9 @@
 
 namespace {
 
-// QMYSQL's option string: long enough for a slow network, short enough that
-// the operator is not left staring at a frozen console.
-const char kConnectOptions[] = "MYSQL_OPT_CONNECT_TIMEOUT=5";
+// QMYSQL's connect time-out: long enough for a slow network, short enough
+// that a dead host does not hold the database thread for long.
+constexpr int kConnectTimeoutSec = 5;
 
 std::atomic<int> g_connectionCounter{0};
 
@@ -104,7 +104,10 @@ bool TSQLConnection::Open() {
   m_database.setDatabaseName(ParamValue(QStringLiteral("Database")));
   m_database.setUserName(ParamValue(QStringLiteral("User_Name")));
   m_database.setPassword(ParamValue(QStringLiteral("Password")));
-  m_database.setConnectOptions(QString::fromLatin1(kConnectOptions));
+  m_database.setConnectOptions(QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=%1;MYSQL_OPT_READ_TIMEOUT=%2;"
+                                              "MYSQL_OPT_WRITE_TIMEOUT=%2")
+                                   .arg(kConnectTimeoutSec)
+                                   .arg(m_readWriteTimeoutSec));
   if (m_database.open()) {
     m_lastError.clear();
     return true;
@@ -120,6 +123,14 @@ void TSQLConnection::Close() {
 
 bool TSQLConnection::Connected() const {
   return m_database.isOpen();
+}
+
+bool IsConnectionLost(const QSqlError& error) {
+  // The client library's codes: server gone, lost (also after a read or
+  // write time-out), lost during the handshake, lost with a reason.
+  static const QStringList kLost{QStringLiteral("2006"), QStringLiteral("2013"), QStringLiteral("2026"),
+                                 QStringLiteral("2055")};
+  return error.type() == QSqlError::ConnectionError || kLost.contains(error.nativeErrorCode());
 }
 
 void SetConnectionParam(const QString& name, const QString& value, TSQLConnection& connection) {

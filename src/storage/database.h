@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 #include <QStringList>
 #include <atomic>
@@ -78,6 +79,15 @@ class TSQLConnection {
   // leaves the connection closed and its text in LastError().
   bool Open();
   void Close();
+
+  // How long one read from or write to the server may take once connected
+  // before the statement fails, so that a server that stalls (stopped,
+  // swapping, a cable pulled) frees the database thread. Applies from the
+  // next Open. A day's trend query or a month's sums take well under a
+  // second; the default leaves a wide margin.
+  static constexpr int kDefaultReadWriteTimeoutSec = 10;
+  void SetReadWriteTimeoutSec(int seconds) { m_readWriteTimeoutSec = seconds < 1 ? 1 : seconds; }
+  int ReadWriteTimeoutSec() const { return m_readWriteTimeoutSec; }
   bool Connected() const;
   QString LastError() const { return m_lastError; }
 
@@ -91,6 +101,7 @@ class TSQLConnection {
   QSqlDatabase m_database;
   QStringList m_params;
   QString m_lastError;
+  int m_readWriteTimeoutSec = kDefaultReadWriteTimeoutSec;
 };
 
 // Replaces the first parameter line that contains `name` anywhere in it
@@ -104,6 +115,11 @@ void SetConnectionParam(const QString& name, const QString& value, TSQLConnectio
 // empty). Never throws; the reason of a failure is in LastError().
 bool ConnectDatabase(TSQLConnection& connection, const DatabaseSettings& settings,
                      const std::function<void(const QString&)>& addLogRec);
+
+// True for an error that means the connection itself is gone (the server
+// went away, a read or write timed out): the connection is then useless and
+// is closed, so that the console shows it closed and offers to reconnect.
+bool IsConnectionLost(const QSqlError& error);
 
 // The line ConnectDatabase logs when it cannot connect.
 QString CannotConnectText();
