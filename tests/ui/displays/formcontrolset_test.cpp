@@ -439,7 +439,7 @@ TEST_F(FormControlSetTest, Timer_EnablesTheEditsOfTheCheckedModeWithinATick) {
   Box(u"FL2A"_qs)->click();
   // The click itself changes nothing; the next tick does.
   EXPECT_FALSE(Edit(u"TRRS1"_qs)->isEnabled());
-  QTRY_VERIFY_WITH_TIMEOUT(Edit(u"TRRS1"_qs)->isEnabled(), 2000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Edit(u"TRRS1"_qs)->isEnabled(); }, 2000));
   expectEnabled({{u"TRRS1"_qs, true},
                  {u"TRRP1"_qs, true},
                  {u"ZRRS1"_qs, false},

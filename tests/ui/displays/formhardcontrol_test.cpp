@@ -159,9 +159,12 @@ TEST_F(FormHardControlTest, ReadThreadStartedAndStoppedFromItsButtons) {
   QTest::mouseClick(Button(u"ButHardReadStart"_qs), Qt::LeftButton);
 
   // One cycle: both modules heard, counted without an error.
-  QTRY_VERIFY_WITH_TIMEOUT(Label(u"LabelHardReadCycleCount"_qs)->text() != u"0"_qs &&
-                               Cell(u"StringGridLastAnswer"_qs, 2, 2) == kModule2Answer,
-                           5000);
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        return Label(u"LabelHardReadCycleCount"_qs)->text() != u"0"_qs &&
+               Cell(u"StringGridLastAnswer"_qs, 2, 2) == kModule2Answer;
+      },
+      5000));
   QLabel* state = Label(u"PanelHardReadState"_qs);
   EXPECT_EQ(state->text(), u"Активен"_qs);
   EXPECT_EQ(state->palette().color(QPalette::WindowText), QColor(0, 255, 0));

@@ -281,7 +281,7 @@ TEST(ShowErrorForm, Timer1BringsAVisibleWindowToTheFrontAndLeavesAHiddenOneHidde
 
   // The timer itself, made quick.
   timer->setInterval(1);
-  QTRY_VERIFY_WITH_TIMEOUT(counter.raises >= afterShow + 3, 5000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return counter.raises >= afterShow + 3; }, 5000));
   EXPECT_TRUE(form.isVisible());
 
   form.ButHideClick();
