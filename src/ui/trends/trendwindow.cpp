@@ -2,6 +2,7 @@
 
 #include <QCalendarWidget>
 #include <QDate>
+#include <QKeyEvent>
 
 #include "common/inifile.h"
 #include "storage/databasethread.h"
@@ -95,6 +96,15 @@ void TTrendWindow::Log(const QString& text) const {
 
 const QString& TTrendWindow::LoadErrorText() const {
   return m_loadKind == LoadKind::Update ? m_rules.CheckError : m_rules.ReloadError;
+}
+
+void TTrendWindow::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    m_butReload->click();
+    event->accept();
+    return;
+  }
+  QWidget::keyPressEvent(event);
 }
 
 void TTrendWindow::RepaintGraphs() {

@@ -146,6 +146,9 @@ class TTrendWindow : public QWidget {
   virtual void AfterDatabaseLoad() {}
   // Between fill batches while rows arrive: the default repaints every graph.
   virtual void RepaintGraphs();
+  // Enter or Return anywhere in the window presses ButReload: a default
+  // button reacts to Enter only inside a dialog, and this is a view.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   enum class LoadKind { None, Reload, Update };

@@ -124,7 +124,7 @@ class TrendWindowTest : public ::testing::Test {
   void Run(const std::function<void()>& load) {
     const qsizetype before = m_finished->count();
     load();
-    QTRY_VERIFY_WITH_TIMEOUT(m_finished->count() > before, 10000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_finished->count() > before; }, 10000));
   }
 
   FakeConsole m_console;
@@ -209,7 +209,7 @@ TEST_F(TrendWindowTest, TimerReloadsOnItsFirstAndForcedTicksAndPollsInBetween) {
     m_console.Records.push_back(Record(At(8, 1 + tick), 100 + tick));
     const TDateTime shownBefore = m_window->LastShown();
     m_window->TimerUpdateTimer();
-    QTRY_VERIFY(!m_window->LoadBusy());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !m_window->LoadBusy(); }, 5000));
     if (m_window->LastShown() < shownBefore || tick == 0) reloads.push_back(tick);
     EXPECT_GT(m_window->Puts(), lastPuts) << tick;
     lastPuts = m_window->Puts();
@@ -226,7 +226,7 @@ TEST_F(TrendWindowTest, NoPollingOutsideTheInterval) {
   m_window->TimerUpdate().stop();
   m_window->DateTimePicker1().setDate(QDate(2024, 3, 10));  // a past day
   m_window->TimerUpdateTimer();                             // the first tick reloads
-  QTRY_VERIFY(!m_window->LoadBusy());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !m_window->LoadBusy(); }, 5000));
   const int puts = m_window->Puts();
   m_console.Records.push_back(Record(At(8, 1), 110));
   m_window->TimerUpdateTimer();
@@ -321,7 +321,7 @@ TEST_F(TrendWindowDatabaseTest, ASecondLoadIsRefusedWhileOneRuns) {
   EXPECT_TRUE(m_window->WaitPanel().isVisibleTo(m_window.get()));
   m_window->Reload();
   m_window->CheckForUpdates();
-  QTRY_COMPARE_WITH_TIMEOUT(m_finished->count(), 1, 10000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return m_finished->count() == 1; }, 10000));
   QTest::qWait(50);
   EXPECT_EQ(m_finished->count(), 1);
   EXPECT_EQ(m_window->Graph().GetPoint(0, At(11, 18)), 299);
@@ -397,11 +397,11 @@ TEST_F(TrendWindowTest, AServerThatStallsMidLoadLeavesTheWindowResponsiveAndEnds
   QTimer ticker;
   QObject::connect(&ticker, &QTimer::timeout, [&] { ++turns; });
   ticker.start(10);
-  QTRY_VERIFY_WITH_TIMEOUT(turns >= 20, 5000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return turns >= 20; }, 5000));
   EXPECT_TRUE(m_window->WaitPanel().isVisibleTo(m_window.get()));
   EXPECT_TRUE(m_window->LoadBusy());
   // The read time-out ends the query.
-  QTRY_VERIFY_WITH_TIMEOUT(!m_window->LoadBusy(), 20000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !m_window->LoadBusy(); }, 20000));
   EXPECT_EQ(m_console.Log.value(0), u"reload failed"_qs) << m_console.Log.join(u'\n').toStdString();
   EXPECT_TRUE(m_window->WaitPanel().isHidden());
   // A connection that timed out is useless: it is closed, so the console
@@ -415,7 +415,7 @@ TEST(HistoryReader, WithoutADatabaseEveryReadFinishesWithAnError) {
   QSignalSpy finished(&reader, &THistoryReader::Finished);
   ASSERT_TRUE(reader.Start(At(7, 0), At(8, 0)));
   EXPECT_FALSE(reader.Start(At(7, 0), At(8, 0)));
-  QTRY_COMPARE(finished.count(), 1);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() == 1; }, 5000));
   EXPECT_FALSE(finished.first().at(0).toBool());
   EXPECT_EQ(THistoryReader::QueryText(At(7, 0), At(8, 0)),
             u"select * from puf_data where RecMoment >= '2024-03-14 07:00:00' and RecMoment <= "
