@@ -11,6 +11,7 @@
 #include <QToolBar>
 
 #include "common/formatfloat.h"
+#include "storage/eventlog.h"
 #include "ui/displays/formabout.h"
 #include "ui/displays/formcontrolset.h"
 #include "ui/displays/formemul.h"
@@ -26,6 +27,10 @@
 #include "ui/mnemo/formmnemo.h"
 #include "ui/settings/formsetuphard.h"
 #include "ui/settings/formsetupmain.h"
+#include "ui/trends/formflokgraph.h"
+#include "ui/trends/formflotgraph.h"
+#include "ui/trends/formgraphbaklevel.h"
+#include "ui/trends/trendwindow.h"
 
 namespace {
 
@@ -58,13 +63,13 @@ const ActionSpec kActionSpecs[] = {
   {"ActionMnemo", u"Мнемосхема  обогащения  флотацией", u"Мнемосхемы", Qt::Key_F2, kNone,
    u"Мнемосхема обогащения флотацией с текущими значениями", true},
   {"ActionGraphFlot1", u"Графики параметров флотации секции 1", u"", Qt::Key_F3, kNone,
-   u"Графики параметров флотации секции 1", false},
+   u"Графики параметров флотации секции 1", true},
   {"ActionGraphFlot2", u"Графики параметров флотации секции 2", u"", Qt::Key_F4, kNone,
-   u"Графики параметров флотации секции 2", false},
+   u"Графики параметров флотации секции 2", true},
   {"ActionGraphFlok", u"Графики параметров процесса флокуляции флотоконцентрата", u"", Qt::Key_F5, kNone,
-   u"Графики параметров процесса флокуляции флотоконцентрата", false},
+   u"Графики параметров процесса флокуляции флотоконцентрата", true},
   {"ActionGraphLevel", u"Графики  изменения уровней в баках флотоконцентрата", u"", Qt::Key_F6, kNone,
-   u"Графики изменения уровней в баках флотоконцентрата", false},
+   u"Графики изменения уровней в баках флотоконцентрата", true},
   {"ActionControlForm", u"Задания режимов управления и расхода реагентов", u"", Qt::Key_F7, Qt::Key_F12,
    u"Задания режимов управления и расхода реагентов", true},
   {"ActionSvodTable", u"Сводная таблица показателей работы", u"", Qt::Key_F8, kNone,
@@ -133,10 +138,17 @@ TFormMain::TFormMain(TConsoleController& controller, MainWindowPlatform platform
 
 TFormMain::~TFormMain() {
   m_controller.SetWarningSink(nullptr);
-  // A view never shown has no sub-window yet, so nothing else owns it.
+  // The views go while the window's members they read through their
+  // sources still exist; a view never shown has no sub-window yet, so
+  // nothing else owns it.
   for (auto& [view, sub] : m_subWindows) {
-    if (sub == nullptr) delete view;
+    if (sub == nullptr) {
+      delete view;
+    } else {
+      delete sub;
+    }
   }
+  m_subWindows.clear();
 }
 
 QAction* TFormMain::Action(const QString& name) const {
@@ -162,6 +174,12 @@ void TFormMain::CreateActions() {
   }
   connect(Action(u"ActionMainMenu"_qs), &QAction::triggered, this, [this] { ShowView(m_formMainMenu); });
   connect(Action(u"ActionMnemo"_qs), &QAction::triggered, this, [this] { ShowView(m_mnemoView); });
+  connect(Action(u"ActionGraphFlot1"_qs), &QAction::triggered, this, [this] { ShowFlotGraph(0); });
+  connect(Action(u"ActionGraphFlot2"_qs), &QAction::triggered, this, [this] { ShowFlotGraph(1); });
+  connect(Action(u"ActionGraphFlok"_qs), &QAction::triggered, this,
+          [this] { ShowTrendView(m_formFlokGraph); });
+  connect(Action(u"ActionGraphLevel"_qs), &QAction::triggered, this,
+          [this] { ShowTrendView(m_formGraphBakLevel); });
   connect(Action(u"ActionSetupColors"_qs), &QAction::triggered, this, &TFormMain::ActionSetupColorsExecute);
   connect(Action(u"ActionExit"_qs), &QAction::triggered, this, &TFormMain::ActionExitExecute);
   connect(Action(u"ActionTimeSet"_qs), &QAction::triggered, this, &TFormMain::ActionTimeSetExecute);
@@ -300,11 +318,48 @@ void TFormMain::CreateViews() {
   m_formSetupMain = new TFormSetupMain(m_controller, this);
   m_formSetupHard = new TFormSetupHard(m_controller, this);
   m_formControlSet = new TFormControlSet([this](const QString& text) { m_controller.AddLogRec(text); }, this);
+  m_formFlokGraph = new TFormFlokGraph(MakeTrendSource(), m_controller.AppDir());
+  m_subWindows[m_formFlokGraph] = nullptr;
+  m_formGraphBakLevel = new TFormGraphBakLevel(MakeTrendSource(), m_controller.AppDir());
+  m_subWindows[m_formGraphBakLevel] = nullptr;
   ColorConfigHooks hooks;
   hooks.ApplyEditMode = [this] { m_formMnemo->ApplyEditMode(); };
   hooks.ColorsApplied = [this] { m_formMnemo->UpdateSectionStates(true); };
   m_formColorConfig = new TFormColorConfig(
       m_controller.Core().Config(), [this] { return m_controller.SaveConfig(); }, std::move(hooks), this);
+}
+
+TrendSource TFormMain::MakeTrendSource() {
+  TrendSource source;
+  source.DatabaseConnected = [this] { return m_controller.Snapshot().DatabaseConnected; };
+  source.Database = &m_controller.Core().Database();
+  source.MinuteRecords = [this] { return m_controller.Core().State().MinuteRecords.Snapshot(); };
+  source.AddLogMessage = [](const QString& text) { AddLogMessage(text); };
+  source.Now = [this] { return m_controller.Now(); };
+  source.ActiveView = [this]() -> QWidget* { return m_activeView; };
+  return source;
+}
+
+TFormFlotGraph* TFormMain::FlotGraph(int section) {
+  TFormFlotGraph*& window = m_formFlotGraph[section == 1 ? 1 : 0];
+  if (window == nullptr) {
+    window = new TFormFlotGraph(section == 1 ? 1 : 0, MakeTrendSource(), m_controller.AppDir());
+    m_subWindows[window] = nullptr;
+  }
+  return window;
+}
+
+void TFormMain::ShowFlotGraph(int section) {
+  TFormFlotGraph* window = FlotGraph(section);
+  ShowTrendView(window);
+  window->ShowAllGraphs();
+}
+
+void TFormMain::ShowTrendView(TTrendWindow* window) {
+  ShowView(window);
+  // A window shown before its first update tick loads now rather than
+  // leaving the operator half a minute of empty graphs.
+  if (window->TickCount() == 0 && window->NeedReload()) window->Reload();
 }
 
 QWidget* TFormMain::MnemoView() const {
@@ -363,6 +418,8 @@ void TFormMain::TimerUpdateStateTimer() {
 void TFormMain::FormStartUp() {
   // Both sections coloured as they stand, without log records.
   m_formMnemo->UpdateSectionStates(true);
+  FlotGraph(0);
+  FlotGraph(1);
   ShowView(m_formMainMenu);
   // The main menu is painted before the workers start.
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <QToolButton>
+#include <array>
 #include <functional>
 #include <map>
 #include <memory>
@@ -17,6 +18,11 @@ class TElementEditors;
 class TFormColorConfig;
 class TFormControlSet;
 class TFormEmul;
+class TFormFlokGraph;
+class TFormFlotGraph;
+class TFormGraphBakLevel;
+class TTrendWindow;
+struct TrendSource;
 class TFormHardControl;
 class TFormMainMenu;
 class TFormMnemo;
@@ -61,6 +67,11 @@ class TFormMain : public QMainWindow {
 
   TFormMainMenu* FormMainMenu() const { return m_formMainMenu; }
   TFormMnemo* FormMnemo() const { return m_formMnemo; }
+  // The trend windows. The flotation windows exist from the first tick on
+  // (nullptr before), the other two from construction.
+  TFormFlotGraph* FormFlotGraph(int section) const { return m_formFlotGraph[section == 1 ? 1 : 0]; }
+  TFormFlokGraph* FormFlokGraph() const { return m_formFlokGraph; }
+  TFormGraphBakLevel* FormGraphBakLevel() const { return m_formGraphBakLevel; }
   // The view that holds the diagram, centred at its own size.
   QWidget* MnemoView() const;
   TWarningWindows& WarningWindows() { return *m_warningWindows; }
@@ -99,6 +110,12 @@ class TFormMain : public QMainWindow {
   void ActionEmulControlExecute();
   void ActionSetupColorsExecute();
   void DatabaseAttemptFinished(bool connected);
+  // What the trend windows read of the console.
+  TrendSource MakeTrendSource();
+  // The flotation window of a section (0 or 1), made when missing.
+  TFormFlotGraph* FlotGraph(int section);
+  void ShowFlotGraph(int section);
+  void ShowTrendView(TTrendWindow* window);
 
   TConsoleController& m_controller;
   MainWindowPlatform m_platform;
@@ -121,6 +138,9 @@ class TFormMain : public QMainWindow {
   TFormSetupMain* m_formSetupMain = nullptr;
   TFormSetupHard* m_formSetupHard = nullptr;
   TFormControlSet* m_formControlSet = nullptr;
+  std::array<TFormFlotGraph*, 2> m_formFlotGraph{};
+  TFormFlokGraph* m_formFlokGraph = nullptr;
+  TFormGraphBakLevel* m_formGraphBakLevel = nullptr;
   QPointer<QWidget> m_activeView;
   std::map<QWidget*, QMdiSubWindow*> m_subWindows;
   bool m_operatorConnect = false;  // the running database attempt is the operator's

@@ -1,4 +1,8 @@
 #include "ui/mainwindow/formmain.h"
+#include "ui/trends/formflokgraph.h"
+#include "ui/trends/formflotgraph.h"
+#include "ui/trends/formgraphbaklevel.h"
+#include "ui/trends/formgraphflpoint.h"
 
 #include <gtest/gtest.h>
 
@@ -216,7 +220,7 @@ TEST_F(FormMainTest, MenuAndToolBarListTheActionsInTheirOrder) {
   EXPECT_EQ(toolBar->iconSize(), QSize(64, 32));
 }
 
-TEST_F(FormMainTest, FunctionKeysRunTheirActionsAndUnbuiltWindowsStandDisabled) {
+TEST_F(FormMainTest, FunctionKeysRunTheirActionsAndTheSummaryStandsDisabled) {
   TFormMain& form = Open();
   m_controller->Tick();  // the start-up shows the main menu
   ASSERT_EQ(form.ActiveView(), form.FormMainMenu());
@@ -225,17 +229,36 @@ TEST_F(FormMainTest, FunctionKeysRunTheirActionsAndUnbuiltWindowsStandDisabled) 
   ASSERT_NE(sub, nullptr);
   EXPECT_TRUE(sub->isMaximized());
 
-  for (const char* name :
-       {"ActionGraphFlot1", "ActionGraphFlot2", "ActionGraphFlok", "ActionGraphLevel", "ActionSvodTable"}) {
-    SCOPED_TRACE(name);
-    QAction* action = form.Action(QString::fromLatin1(name));
-    EXPECT_FALSE(action->isEnabled());
-    action->trigger();  // nothing happens, nothing breaks
-  }
-  for (int key = Qt::Key_F3; key <= Qt::Key_F11; ++key) {
-    if (key != Qt::Key_F7) QTest::keyClick(&form, static_cast<Qt::Key>(key));
-  }
+  QAction* svodTable = form.Action(u"ActionSvodTable"_qs);
+  EXPECT_FALSE(svodTable->isEnabled());
+  svodTable->trigger();  // nothing happens, nothing breaks
+  for (int key = Qt::Key_F8; key <= Qt::Key_F11; ++key) QTest::keyClick(&form, static_cast<Qt::Key>(key));
   EXPECT_EQ(form.ActiveView(), form.FormMainMenu());
+
+  // F3 ... F6: the trend windows, made by the start-up and kept; each loads
+  // when it is first shown.
+  ASSERT_NE(form.FormFlotGraph(0), nullptr);
+  ASSERT_NE(form.FormFlotGraph(1), nullptr);
+  const std::pair<Qt::Key, TTrendWindow*> trendKeys[] = {
+      {Qt::Key_F3, form.FormFlotGraph(0)},
+      {Qt::Key_F4, form.FormFlotGraph(1)},
+      {Qt::Key_F5, form.FormFlokGraph()},
+      {Qt::Key_F6, form.FormGraphBakLevel()},
+  };
+  for (const auto& [key, window] : trendKeys) {
+    SCOPED_TRACE(window->objectName().toStdString());
+    QTest::keyClick(&form, key);
+    EXPECT_EQ(form.ActiveView(), window);
+    EXPECT_FALSE(window->NeedReload());
+    EXPECT_TRUE(window->parentWidget()->isMaximized());
+  }
+  // A point-value window hides once its trend window is no longer in view.
+  form.FormFlotGraph(1)->CmdShowSatelliteClick();
+  QWidget* point = form.FormFlotGraph(1)->PointWindow();
+  ASSERT_NE(point, nullptr);
+  EXPECT_TRUE(point->isVisible());
+  QTest::keyClick(&form, Qt::Key_F2);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !point->isVisible(); }, 2000));
 
   // F2: the diagram, at its own size in the middle of the area.
   QTest::keyClick(&form, Qt::Key_F2);
