@@ -11,6 +11,7 @@
 
 #include "common/inifile.h"
 #include "support/files.h"
+#include "trendconsole.h"
 #include "trenddb.h"
 #include "ui/elements/arrow.h"
 #include "ui/elements/label.h"
@@ -40,27 +41,6 @@ MinuteRecord Record(TDateTime moment, float trfl1, float zrfl1, float trfl2 = 0,
   return record;
 }
 
-// The console as the window sees it.
-struct FakeConsole {
-  TDateTime Now = At(10, 15);
-  std::vector<MinuteRecord> Records;
-  QStringList Log;
-  TrendDatabase* Database = nullptr;
-  bool Connected = false;
-  QWidget* Active = nullptr;
-
-  TrendSource Source() {
-    TrendSource source;
-    source.DatabaseConnected = [this] { return Connected; };
-    source.Database = Database != nullptr ? &Database->Thread() : nullptr;
-    source.MinuteRecords = [this] { return Records; };
-    source.AddLogMessage = [this](const QString& text) { Log << text; };
-    source.Now = [this] { return Now; };
-    source.ActiveView = [this] { return Active; };
-    return source;
-  }
-};
-
 class FormFlokGraphTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
@@ -89,7 +69,7 @@ class FormFlokGraphTest : public ::testing::Test {
   }
 
   QTemporaryDir m_dir;
-  FakeConsole m_console;
+  FakeTrendConsole m_console{At(10, 15)};
   std::unique_ptr<TFormFlokGraph> m_window;
   std::unique_ptr<QSignalSpy> m_finished;
 };

@@ -13,6 +13,7 @@
 #include "common/formatfloat.h"
 #include "common/inifile.h"
 #include "support/files.h"
+#include "trendconsole.h"
 #include "trenddb.h"
 #include "ui/elements/arrow.h"
 #include "ui/elements/label.h"
@@ -41,24 +42,6 @@ MinuteRecord Record(TDateTime moment, float level1, float level2, float level12)
 QString Local(const char* text) {
   return QString::fromUtf8(text).replace(u'.', QLocale::system().decimalPoint());
 }
-
-struct FakeConsole {
-  TDateTime Now = At(10, 15);
-  std::vector<MinuteRecord> Records;
-  QStringList Log;
-  TrendDatabase* Database = nullptr;
-  bool Connected = false;
-
-  TrendSource Source() {
-    TrendSource source;
-    source.DatabaseConnected = [this] { return Connected; };
-    source.Database = Database != nullptr ? &Database->Thread() : nullptr;
-    source.MinuteRecords = [this] { return Records; };
-    source.AddLogMessage = [this](const QString& text) { Log << text; };
-    source.Now = [this] { return Now; };
-    return source;
-  }
-};
 
 class FormGraphBakLevelTest : public ::testing::Test {
  protected:
@@ -93,7 +76,7 @@ class FormGraphBakLevelTest : public ::testing::Test {
   }
 
   QTemporaryDir m_dir;
-  FakeConsole m_console;
+  FakeTrendConsole m_console{At(10, 15)};
   std::unique_ptr<TFormGraphBakLevel> m_window;
   std::unique_ptr<QSignalSpy> m_finished;
 };

@@ -11,6 +11,7 @@
 
 #include "common/inifile.h"
 #include "freezeproxy.h"
+#include "trendconsole.h"
 #include "trenddb.h"
 #include "ui/trends/historyreader.h"
 #include "ui/trends/levelgraph.h"
@@ -82,26 +83,6 @@ TrendWindowRules TestRules() {
   return rules;
 }
 
-// The console as the window sees it: a clock, minute records, a log, and
-// optionally a history database.
-struct FakeConsole {
-  TDateTime Now = At(10, 15);
-  std::vector<MinuteRecord> Records;
-  QStringList Log;
-  TrendDatabase* Database = nullptr;
-  bool Connected = false;
-
-  TrendSource Source() {
-    TrendSource source;
-    source.DatabaseConnected = [this] { return Connected; };
-    source.Database = Database != nullptr ? &Database->Thread() : nullptr;
-    source.MinuteRecords = [this] { return Records; };
-    source.AddLogMessage = [this](const QString& text) { Log << text; };
-    source.Now = [this] { return Now; };
-    return source;
-  }
-};
-
 // Three rows: 08:00, 4 minutes later (the gap is filled), 6 minutes after
 // that (the gap stays).
 void ExpectGapRule(const TLevelGraph& graph) {
@@ -127,7 +108,7 @@ class TrendWindowTest : public ::testing::Test {
     ASSERT_TRUE(QTest::qWaitFor([&] { return m_finished->count() > before; }, 10000));
   }
 
-  FakeConsole m_console;
+  FakeTrendConsole m_console{At(10, 15)};
   std::unique_ptr<TestTrendWindow> m_window;
   std::unique_ptr<QSignalSpy> m_finished;
 };
