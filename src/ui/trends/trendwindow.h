@@ -112,7 +112,9 @@ class TTrendWindow : public QWidget {
   bool LoadBusy() const { return m_loadBusy; }
   bool TimerBusy() const { return m_timerBusy; }
 
-  // The date picker and the shift box back to today and "Обе смены".
+  // The date picker and the shift box back to today and "Обе смены"; today
+  // is the day whose shifts hold the present moment (before the first shift
+  // of a calendar day starts, the day before).
   void SelectToday();
 
   const TrendSource& Source() const { return m_source; }

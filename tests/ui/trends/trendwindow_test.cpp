@@ -148,6 +148,23 @@ TEST_F(TrendWindowTest, ShiftSelectionSetsTheIntervalAndTheTimeGrid) {
   }
 }
 
+TEST_F(TrendWindowTest, TodayIsTheDayWhoseShiftsHoldTheMoment) {
+  struct Case {
+    TDateTime Now;
+    QDate Expected;
+  };
+  for (const Case& c : {Case{At(10, 15), QDate(2024, 3, 14)}, Case{At(7, 0), QDate(2024, 3, 14)},
+                        Case{At(6, 59, 59), QDate(2024, 3, 13)}, Case{At(0, 9), QDate(2024, 3, 13)},
+                        Case{At(23, 59), QDate(2024, 3, 14)}}) {
+    SCOPED_TRACE(QDateTimeFromDateTime(c.Now).toString().toStdString());
+    m_console.Now = c.Now;
+    Make();
+    m_window->SelectToday();
+    EXPECT_EQ(m_window->DateTimePicker1().date(), c.Expected);
+    EXPECT_EQ(m_window->ComboBox1().currentIndex(), 2);
+  }
+}
+
 TEST_F(TrendWindowTest, RightScaleValuesRoundTrip) {
   Make();
   TLevelGraph& graph = m_window->Graph();
