@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     if (!server) {
       std::fprintf(stderr, "station_backlog: no server described in FLOT_MARIADB_DIR/env\n");
     } else {
-      DatabaseSettings settings;
+      StationDatabaseSettings settings;
       settings.Host = server->Host;
       settings.Port = server->Port;
       settings.User = server->User;

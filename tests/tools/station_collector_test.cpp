@@ -83,8 +83,8 @@ class station_collector : public ::testing::Test {
     }
   }
 
-  DatabaseSettings Settings() const {
-    DatabaseSettings settings;
+  StationDatabaseSettings Settings() const {
+    StationDatabaseSettings settings;
     settings.Host = m_server.Host;
     settings.Port = m_server.Port;
     settings.User = m_server.User;
@@ -94,7 +94,7 @@ class station_collector : public ::testing::Test {
     return settings;
   }
 
-  void UseDatabase(const DatabaseSettings& settings) {
+  void UseDatabase(const StationDatabaseSettings& settings) {
     m_collector.reset();
     m_database = std::make_unique<StationDatabase>(settings);
     m_collector = std::make_unique<Collector>(
@@ -210,7 +210,7 @@ TEST_F(station_collector, AcknowledgementComesOnlyAfterTheRowIsCommitted) {
   OfferAll(minutes);
   std::mutex mutex;
   std::vector<QByteArray> unseen;
-  const DatabaseSettings settings = Settings();
+  const StationDatabaseSettings settings = Settings();
   m_console.SetAcknowledgeHook([&](const QByteArray& moment) {
     // On the console's thread, with a session of its own.
     const QString name = UniqueName("witness");
@@ -258,7 +258,7 @@ TEST_F(station_collector, AccountWithoutInsertPrivilegeAcknowledgesNothingUntilG
     Admin(QStringLiteral("CREATE USER %1 IDENTIFIED BY 'readonly'").arg(account));
     Admin(QStringLiteral("GRANT SELECT ON %1.* TO %2").arg(m_databaseName, account));
   }
-  DatabaseSettings settings = Settings();
+  StationDatabaseSettings settings = Settings();
   settings.User = user;
   settings.Password = QStringLiteral("readonly");
   UseDatabase(settings);
@@ -288,7 +288,7 @@ TEST_F(station_collector, UnreachableDatabaseLeavesTheConsoleUntouched) {
     ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
     closedPort = probe.serverPort();
   }
-  DatabaseSettings settings = Settings();
+  StationDatabaseSettings settings = Settings();
   settings.Port = closedPort;
   UseDatabase(settings);
   const std::vector<FakeMinute> minutes = MakeMinutes(4);

@@ -60,7 +60,7 @@ QString StoreMinuteSql() {
 
 }  // namespace
 
-StationDatabase::StationDatabase(DatabaseSettings settings)
+StationDatabase::StationDatabase(StationDatabaseSettings settings)
     : m_settings(std::move(settings)),
       m_connectionName(QStringLiteral("flotation-station-%1").arg(g_connectionNumber.fetch_add(1))) {}
 

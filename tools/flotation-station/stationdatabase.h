@@ -7,7 +7,7 @@
 
 #include "minuterecord.h"
 
-struct DatabaseSettings {
+struct StationDatabaseSettings {
   QString Host = QStringLiteral("127.0.0.1");
   int Port = 3306;
   QString User;
@@ -26,7 +26,7 @@ struct DatabaseSettings {
 // statements. One thread: the one that calls Open uses the object until it is destroyed.
 class StationDatabase {
  public:
-  explicit StationDatabase(DatabaseSettings settings);
+  explicit StationDatabase(StationDatabaseSettings settings);
   ~StationDatabase();
   StationDatabase(const StationDatabase&) = delete;
   StationDatabase& operator=(const StationDatabase&) = delete;
@@ -54,7 +54,7 @@ class StationDatabase {
   // Closes the connection and puts the server's address in front of `reason`.
   bool Fail(QString& error, const QString& reason);
 
-  DatabaseSettings m_settings;
+  StationDatabaseSettings m_settings;
   QString m_connectionName;
   bool m_open = false;
   std::optional<QSqlQuery> m_storeMinute;

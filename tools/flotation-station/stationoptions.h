@@ -14,7 +14,7 @@ struct StationOptions {
   QString SerialDevice;
   qint32 Baud = 38400;
   QByteArray Prefix = "PUF1";
-  DatabaseSettings Database;
+  StationDatabaseSettings Database;
   int IntervalSeconds = 5;
   bool Once = false;
   bool Verbose = false;
