@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <vector>
 
 #include "common/formatfloat.h"
 #include "common/inifile.h"
@@ -81,8 +82,7 @@ double TranslateVal(double value, double lower, double upper, double yMin, doubl
 
 }  // namespace
 
-TLevelGraph::TLevelGraph(QWidget* owner)
-    : QWidget(owner), m_store(std::make_unique<std::array<Series, kSeriesCount>>()) {
+TLevelGraph::TLevelGraph(QWidget* owner) : QWidget(owner) {
   // The picture covers every pixel; there is nothing to erase first.
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAttribute(Qt::WA_NoSystemBackground);
@@ -143,13 +143,13 @@ void TLevelGraph::SetYMin(double value) {
 }
 
 void TLevelGraph::SetShowCursor(bool show) {
-  if (Assign(m_showCursor, show)) UpdateChanges();
+  if (Assign(m_showCursor, show)) update();
 }
 void TLevelGraph::SetShowBorder(bool show) {
   if (Assign(m_showBorder, show)) UpdateChanges();
 }
 void TLevelGraph::SetCursorPen(const ElementPen& pen) {
-  if (Assign(m_cursorPen, pen)) UpdateChanges();
+  if (Assign(m_cursorPen, pen)) update();
 }
 
 void TLevelGraph::SetTransparent(bool transparent) {
@@ -190,7 +190,7 @@ void TLevelGraph::SetStopTime(TDateTime time) {
   AssignNumber(m_stopTime, time);
 }
 void TLevelGraph::SetCursorTime(TDateTime time) {
-  if (AssignNumber(m_cursorTime, time)) UpdateChanges();
+  if (AssignNumber(m_cursorTime, time)) update();
 }
 void TLevelGraph::SetCursorY(double value) {
   AssignNumber(m_cursorY, value);
@@ -317,19 +317,19 @@ void TLevelGraph::SetPositiveY(bool positive) {
   if (Assign(m_positiveY, positive)) UpdateChanges();
 }
 void TLevelGraph::SetWinLeftLimit(TDateTime time) {
-  if (AssignNumber(m_winLeftLimit, time)) UpdateChanges();
+  if (AssignNumber(m_winLeftLimit, time)) update();
 }
 void TLevelGraph::SetWinRightLimit(TDateTime time) {
-  if (AssignNumber(m_winRightLimit, time)) UpdateChanges();
+  if (AssignNumber(m_winRightLimit, time)) update();
 }
 void TLevelGraph::SetWinLeftLimitOK(bool show) {
-  if (Assign(m_winLeftLimitOK, show)) UpdateChanges();
+  if (Assign(m_winLeftLimitOK, show)) update();
 }
 void TLevelGraph::SetWinRightLimitOK(bool show) {
-  if (Assign(m_winRightLimitOK, show)) UpdateChanges();
+  if (Assign(m_winRightLimitOK, show)) update();
 }
 void TLevelGraph::SetWinLimitsPen(const ElementPen& pen) {
-  if (Assign(m_winLimitsPen, pen)) UpdateChanges();
+  if (Assign(m_winLimitsPen, pen)) update();
 }
 void TLevelGraph::SetAlarmColor(TColor color) {
   if (Assign(m_alarmColor, color)) UpdateChanges();
@@ -386,7 +386,9 @@ void TLevelGraph::AddPoint(int series, TDateTime time, double value, bool alarm)
   if (series < 0 || series >= kSeriesCount || !std::isfinite(value)) return;
   const int slotIndex = SlotOfTime(time);
   if (slotIndex < 0 || slotIndex >= m_intervalPointCount) return;
-  Slot& slot = (*m_store)[series][slotIndex];
+  std::unique_ptr<Series>& store = m_series[series];
+  if (!store) store = std::make_unique<Series>();
+  Slot& slot = (*store)[slotIndex];
   slot.Alarm = slot.Alarm || alarm;
   if (!slot.Present) {
     slot.Present = true;
@@ -412,19 +414,19 @@ double TLevelGraph::GetPoint(int series, TDateTime time) const {
   if (series < 0 || series >= kSeriesCount) return -1;
   const int slotIndex = SlotOfTime(time);
   if (slotIndex < 0) return -1;
-  const Slot& slot = (*m_store)[series][slotIndex];
+  const Slot& slot = StoredSlot(series, slotIndex);
   return slot.Present ? slot.Min : -1;
 }
 
 void TLevelGraph::DelPoint(int series, TDateTime time) {
   if (series < 0 || series >= kSeriesCount) return;
   const int slotIndex = SlotOfTime(time);
-  if (slotIndex >= 0) (*m_store)[series][slotIndex] = Slot{};
+  if (slotIndex >= 0 && m_series[series]) (*m_series[series])[slotIndex] = Slot{};
 }
 
 void TLevelGraph::ResetGraph(int series) {
   if (series < 0 || series >= kSeriesCount) return;
-  (*m_store)[series].fill(Slot{});
+  if (m_series[series]) m_series[series]->fill(Slot{});
 }
 
 void TLevelGraph::ResetData() {
@@ -434,7 +436,13 @@ void TLevelGraph::ResetData() {
 const TLevelGraph::Slot& TLevelGraph::SlotAt(int series, int slot) const {
   static const Slot kEmpty;
   if (series < 0 || series >= kSeriesCount || slot < 0 || slot >= kSlotCount) return kEmpty;
-  return (*m_store)[series][slot];
+  return StoredSlot(series, slot);
+}
+
+const TLevelGraph::Slot& TLevelGraph::StoredSlot(int series, int slot) const {
+  static const Slot kEmpty;
+  const std::unique_ptr<Series>& store = m_series[series];
+  return store ? (*store)[slot] : kEmpty;
 }
 
 void TLevelGraph::UpdateChanges() {
@@ -567,10 +575,11 @@ void TLevelGraph::CheckAutoLimits() {
       hi = std::max(hi, value);
     }
   };
-  const int slotCount = UsedSlotCount();
-  for (int series = 0; series < m_graphCount; ++series) {
+  // The data only matter to a limit that follows them.
+  const int slotCount = m_autoYMin || m_autoYMax ? UsedSlotCount() : 0;
+  for (int series = 0; series < m_graphCount && slotCount > 0; ++series) {
     for (int index = 0; index < slotCount; ++index) {
-      const Slot& slot = (*m_store)[series][index];
+      const Slot& slot = StoredSlot(series, index);
       if (m_enablePresentArray && !slot.Present) continue;
       take(slot.Min);
       if (slot.HasRange) take(slot.Max);
@@ -671,9 +680,23 @@ void TLevelGraph::paintEvent(QPaintEvent*) {
   }
   QPainter painter(this);
   painter.drawPixmap(0, 0, m_bitmap);
+  // The cursor and the window limits go over the copy, so that moving the
+  // cursor costs a copy and a line, not a new picture.
+  if (m_pictureDrawn) PaintCursor(painter);
+}
+
+void TLevelGraph::hideEvent(QHideEvent* event) {
+  // A hidden graph keeps its data, not its picture: the next showing draws
+  // it again (a few milliseconds), and the views not in front hold no
+  // pixmaps.
+  m_bitmap = QPixmap();
+  m_pictureDrawn = false;
+  m_needRepaint = true;
+  QWidget::hideEvent(event);
 }
 
 void TLevelGraph::RedrawPicture() {
+  m_pictureDrawn = false;
   if (!CalcRegion()) return;
   if (m_transparent) m_bitmap.fill(Qt::transparent);
   QPainter painter(&m_bitmap);
@@ -692,7 +715,7 @@ void TLevelGraph::RedrawPicture() {
   } else {
     PaintGraphs(painter);
   }
-  PaintCursor(painter);
+  m_pictureDrawn = true;
   ++m_redrawCount;
 }
 
@@ -742,7 +765,7 @@ void TLevelGraph::PaintXScale(QPainter& painter, int rightLimit) {
     for (int series = 0; series < legendCount; ++series) {
       const QString& legend = m_legendStrings[series];
       const int slot = SlotOfTime(t);
-      if (legend.isEmpty() || slot < 0 || !(*m_store)[series][slot].Present) continue;
+      if (legend.isEmpty() || slot < 0 || !StoredSlot(series, slot).Present) continue;
       const int y = Truncate(YToScreen(GetPoint(series, t)));
       if (y <= m_plotTop || y >= m_plotBottom) continue;
       const int top = y - m_legendFont.Size() - 4;
@@ -800,24 +823,74 @@ void TLevelGraph::PaintYScale(QPainter& painter) {
 
 void TLevelGraph::PaintGraphs(QPainter& painter) {
   const int slotCount = UsedSlotCount();
+  // The lines of a series go to the painter in batches, and a run of
+  // vertical segments on one pixel column (a day has about three slots per
+  // column) as one segment: the segments of a connected path on one column
+  // cover one interval, so the picture is the same, drawn with a fraction of
+  // the painter's calls.
+  std::vector<QLine> lines;
+  lines.reserve(1024);
+  // Screen columns of the slots, the same for every series.
+  std::vector<int> columns(static_cast<size_t>(std::max(slotCount, 0)));
+  for (int index = 0; index < slotCount; ++index) columns[index] = Truncate(IndexToScreenX(index));
+  // YToScreen with the limits in registers; the result is clamped to the
+  // plot, so the conversion to int is always defined.
+  const double plotTop = m_plotTop;
+  const double plotBottom = m_plotBottom;
+  const double yMin = m_yMin;
+  const double pixelsPerUnit = m_pixelsPerUnit;
+  const auto screenY = [&](double value) {
+    return static_cast<int>(
+        std::trunc(Limit(plotBottom - (value - yMin) * pixelsPerUnit, plotTop, plotBottom)));
+  };
   for (int series = 0; series < m_graphCount; ++series) {
+    if (!m_series[series] && m_enablePresentArray) continue;  // no point at all
     const QPen seriesPen = m_graphPens[series].ToQPen();
     QPen alarmPen = seriesPen;
     alarmPen.setColor(ColorFromTColor(m_alarmColor));
-    bool started = false;
-    bool alarmSelected = false;
     painter.setPen(seriesPen);
+    bool alarmSelected = false;
+    bool started = false;
     int previousX = 0;
     int previousY = 0;
+    bool column = false;
+    int columnX = 0;
+    int columnLo = 0;
+    int columnHi = 0;
+    const auto flushColumn = [&] {
+      if (column) lines.emplace_back(columnX, columnLo, columnX, columnHi);
+      column = false;
+    };
+    const auto flush = [&] {
+      flushColumn();
+      if (!lines.empty()) painter.drawLines(lines.data(), static_cast<int>(lines.size()));
+      lines.clear();
+    };
+    const auto segment = [&](int x0, int y0, int x1, int y1) {
+      if (x0 != x1) {
+        flushColumn();
+        lines.emplace_back(x0, y0, x1, y1);
+      } else if (column && columnX == x0) {
+        columnLo = std::min({columnLo, y0, y1});
+        columnHi = std::max({columnHi, y0, y1});
+      } else {
+        flushColumn();
+        column = true;
+        columnX = x0;
+        columnLo = std::min(y0, y1);
+        columnHi = std::max(y0, y1);
+      }
+    };
     for (int index = 0; index < slotCount; ++index) {
-      const Slot& slot = (*m_store)[series][index];
+      const Slot& slot = StoredSlot(series, index);
       if (m_enablePresentArray && !slot.Present) {
         started = false;
+        flushColumn();  // a gap is never bridged
         continue;
       }
-      const int y0 = Truncate(YToScreen(slot.Min));
-      const int x = Truncate(IndexToScreenX(index));
-      const int y1 = slot.HasRange ? Truncate(YToScreen(slot.Max)) : y0;
+      const int y0 = screenY(slot.Min);
+      const int x = columns[index];
+      const int y1 = slot.HasRange ? screenY(slot.Max) : y0;
       if (!started) {
         previousX = x;
         previousY = y1;
@@ -825,25 +898,27 @@ void TLevelGraph::PaintGraphs(QPainter& painter) {
         continue;
       }
       if (slot.Alarm != alarmSelected) {
+        flush();
         alarmSelected = slot.Alarm;
         painter.setPen(alarmSelected ? alarmPen : seriesPen);
       }
       // Enter the slot's min-max bar at the end nearer to where the line
       // comes from and leave it from the far end.
       if (!slot.HasRange) {
-        painter.drawLine(previousX, previousY, x, y0);
+        segment(previousX, previousY, x, y0);
         previousY = y0;
       } else if (std::abs(previousY - y0) < std::abs(previousY - y1)) {
-        painter.drawLine(previousX, previousY, x, y0);
-        painter.drawLine(x, y0, x, y1);
+        segment(previousX, previousY, x, y0);
+        segment(x, y0, x, y1);
         previousY = y1;
       } else {
-        painter.drawLine(previousX, previousY, x, y1);
-        painter.drawLine(x, y1, x, y0);
+        segment(previousX, previousY, x, y1);
+        segment(x, y1, x, y0);
         previousY = y0;
       }
       previousX = x;
     }
+    flush();
   }
 }
 
@@ -856,7 +931,7 @@ void TLevelGraph::PaintMultiGraph(QPainter& painter) {
     bool started = false;
     QPoint previous;
     for (int index = 0; index < slotCount; ++index) {
-      const Slot& slot = (*m_store)[series][index];
+      const Slot& slot = StoredSlot(series, index);
       if (m_enablePresentArray && !slot.Present) {
         started = false;
         continue;

@@ -31,13 +31,15 @@ enum TTamselCursorType {
 // Values are folded into a fixed store of kSlotCount time slots per series,
 // SecondStep seconds each; a slot keeps the smallest and largest value it
 // received, and a slot that received none is a gap in the line. Adding a
-// point is constant time and allocates nothing; drawing costs one step per
-// slot.
+// point is constant time; a series' store is allocated at its first point.
+// Drawing costs one step per slot.
 //
 // The picture is drawn into a pixmap of the control's size only after
 // UpdateChanges (every setter of something drawn calls it) or a resize; other
-// repaints copy the pixmap. Setters given the value the property already has
-// do nothing at all, so windows may push everything on every tick.
+// repaints copy the pixmap and draw the cursor and the window limits over
+// it, so a cursor move redraws nothing. Setters given the value the property
+// already has do nothing at all, so windows may push everything on every
+// tick.
 //
 // The visible interval, the cursor and the data are switched together:
 //   SetNewIntervalAccepted(false); SetNewStartTime/StopTime/CursorTime(...);
@@ -404,6 +406,7 @@ class TLevelGraph : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
 
@@ -417,6 +420,9 @@ class TLevelGraph : public QWidget {
 
  private:
   using Series = std::array<Slot, kSlotCount>;
+  // Slot "slot" (0 ... kSlotCount - 1) of a valid series; an empty one when
+  // the series has no store yet.
+  const Slot& StoredSlot(int series, int slot) const;
 
   // The slot of "time", or -1 outside the store.
   int SlotOfTime(TDateTime time) const;
@@ -524,7 +530,10 @@ class TLevelGraph : public QWidget {
   std::array<double, kSeriesCount> m_multiUpper{};
 
   // 16 x 3000 slots, about 1.1 MB, allocated once with the control.
-  std::unique_ptr<std::array<Series, kSeriesCount>> m_store;
+  // A series' slots are allocated when it first receives a point: most
+  // graphs draw one or two of their sixteen.
+  std::array<std::unique_ptr<Series>, kSeriesCount> m_series;
+  bool m_pictureDrawn = false;  // the last redraw had a region to draw in
 
   QPixmap m_bitmap;
   bool m_needRepaint = true;

@@ -544,4 +544,44 @@ TEST_F(LevelGraphTest, Picture_DrawsTheCursorAndTheRightScale) {
   EXPECT_TRUE(ink);
 }
 
+TEST_F(LevelGraphTest, Picture_ACursorMoveRedrawsNothingAndLeavesNoTrace) {
+  m_graph->SetGraphCount(1);
+  m_graph->SetShowCursor(true);
+  m_graph->SetCursorPen(ElementPen(clFuchsia, 1));
+  for (int minute = 0; minute < 720; ++minute) m_graph->AddPoint(0, AtMinute(minute), 50);
+  m_graph->UpdateChanges();
+  Show();
+  const int redraws = m_graph->RedrawCount();
+  const int oldX = int(m_graph->TimeToScreenX(m_graph->CursorTime()));
+  m_graph->SetCursorTime(AtMinute(100));
+  const QImage image = m_graph->grab().toImage();
+  EXPECT_EQ(m_graph->RedrawCount(), redraws);
+  EXPECT_EQ(image.pixelColor(int(m_graph->TimeToScreenX(AtMinute(100))), 40), QColor(Qt::magenta));
+  EXPECT_NE(image.pixelColor(oldX, 40), QColor(Qt::magenta));
+}
+
+TEST_F(LevelGraphTest, Picture_SlotsSharingAPixelColumnAreNotJoinedAcrossAGap) {
+  // A day on 240 pixels: six slots to a column. Slot 600 holds 80, slot 601
+  // is empty, from slot 602 on the line goes on at 20, all on one column:
+  // nothing may join 80 and 20 there.
+  m_graph->resize(300, 200);
+  SwitchInterval(*m_graph, kShiftStart, kShiftStart + 1, kShiftStart);
+  m_graph->SetGraphCount(1);
+  m_graph->SetGraphPen(0, ElementPen(clBlue, 1));
+  m_graph->SetShowScaleX(false);
+  m_graph->SetShowScaleY(false);
+  m_graph->SetLabelNetPen(ElementPen(clWhite, 1));
+  ASSERT_TRUE(m_graph->CalcRegion());
+  const int x = int(m_graph->IndexToScreenX(600));
+  ASSERT_EQ(int(m_graph->IndexToScreenX(603)), x);
+  for (int minute = 590; minute <= 600; ++minute) m_graph->AddPoint(0, AtMinute(minute), 80);
+  for (int minute = 602; minute <= 620; ++minute) m_graph->AddPoint(0, AtMinute(minute), 20);
+  m_graph->UpdateChanges();
+  Show();
+  const QImage image = m_graph->grab().toImage();
+  EXPECT_EQ(image.pixelColor(x, int(m_graph->YToScreen(50))), QColor(Qt::white));
+  EXPECT_EQ(image.pixelColor(x, int(m_graph->YToScreen(80))), QColor(Qt::blue));
+  EXPECT_EQ(image.pixelColor(x, int(m_graph->YToScreen(20))), QColor(Qt::blue));
+}
+
 }  // namespace
