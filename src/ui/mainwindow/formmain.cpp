@@ -379,6 +379,11 @@ void TFormMain::ShowView(QWidget* view) {
   sub->showMaximized();
   m_mdiArea->setActiveSubWindow(sub);
   sub->raise();
+  // The views behind are hidden, not merely covered: they keep their
+  // state and timers, but their pictures are dropped until shown again.
+  for (const auto& [other, otherSub] : m_subWindows) {
+    if (otherSub != nullptr && otherSub != sub) otherSub->hide();
+  }
 }
 
 void TFormMain::TimerGetLogTimer(const ConsoleSnapshot& snapshot) {
