@@ -230,7 +230,10 @@ void TTrendWindow::TimerUpdateTimerBody() {
 
 void TTrendWindow::FillRow(const TrendRow& row, bool first) {
   const TDateTime t = row.Moment;
-  const TDateTime from = first || t - m_prev > kGapLimit ? t : m_prev;
+  // Judged to the millisecond: a row exactly 5 minutes after the last step
+  // is no gap, whatever the day counts' last bits say.
+  const bool gap = (t - m_prev) * 86400000.0 > kGapLimit * 86400000.0 + 0.5;
+  const TDateTime from = first || gap ? t : m_prev;
   // Steps are counted, not summed, and "before t" is judged to the
   // millisecond: summed day counts drift, and a step a microsecond short of
   // t would put the row into its own minute's slot.

@@ -129,6 +129,26 @@ TEST_F(TrendWindowTest, ReloadFromMemoryKeepsGapsAndTheInterval) {
   EXPECT_EQ(m_window->DatabaseLoads(), 0) << "the memory path is no database load";
 }
 
+TEST_F(TrendWindowTest, RecordsOutOfOrderOrTwiceAndValuesOffTheScaleStayInTheirSlots) {
+  // The clock set back (08:03 after 08:05), a minute twice, a value far
+  // above the scale and one below it.
+  m_console.Records = {Record(At(8, 0), 100), Record(At(8, 5), 200),  Record(At(8, 3), 300),
+                       Record(At(8, 5), 400), Record(At(8, 6), 1e12), Record(At(8, 7), -1e12)};
+  Make();
+  Run([&] { m_window->Reload(); });
+  const TLevelGraph& graph = m_window->Graph();
+  for (int slot = 0; slot < graph.IntervalPointCount(); ++slot) {
+    const TLevelGraph::Slot& s = graph.SlotAt(0, slot);
+    if (s.Present && slot < 60) ADD_FAILURE() << "a value before the first record, slot " << slot;
+  }
+  EXPECT_EQ(graph.GetPoint(0, At(8, 1)), 200);
+  // A record older than the step before it lands on that step, once.
+  EXPECT_EQ(graph.SlotAt(0, 64).Max, double(1e12f));  // records hold floats
+  EXPECT_EQ(graph.GetPoint(0, At(8, 6)), double(-1e12f));
+  EXPECT_NEAR(m_window->LastShown(), At(8, 6, 50), 1e-9);
+  m_window->Graph().grab();  // drawn clipped to the plot, not beyond it
+}
+
 TEST_F(TrendWindowTest, ShiftSelectionSetsTheIntervalAndTheTimeGrid) {
   struct Case {
     int Index;
