@@ -1,33 +1,6 @@
 #include "historyoptions.h"
 
-#include <QFile>
-
-namespace {
-
-bool TakeValue(const QStringList& arguments, qsizetype& at, QString& value, QString& error) {
-  if (at + 1 >= arguments.size()) {
-    error = QStringLiteral("%1 needs a value").arg(arguments[at]);
-    return false;
-  }
-  value = arguments[++at];
-  return true;
-}
-
-bool ToNumber(const QString& option, const QString& text, int minimum, int maximum, int& number,
-              QString& error) {
-  bool ok = false;
-  number = text.toInt(&ok);
-  if (!ok || number < minimum || number > maximum) {
-    error = QStringLiteral("%1: \"%2\" is not a number from %3 to %4")
-                .arg(option, text)
-                .arg(minimum)
-                .arg(maximum);
-    return false;
-  }
-  return true;
-}
-
-}  // namespace
+#include "stationoptions.h"
 
 QString HistoryUsage() {
   return QStringLiteral(
@@ -65,12 +38,12 @@ bool ParseHistoryOptions(const QStringList& arguments, const QString& passwordFr
     } else if (option == u"--simulator-scale") {
       options.SimulatorScale = true;
     } else if (option == u"--days") {
-      if (!TakeValue(arguments, at, value, error) ||
-          !ToNumber(option, value, 1, kMaxHistoryDays, number, error))
+      if (!TakeOptionValue(arguments, at, value, error) ||
+          !OptionNumber(option, value, 1, kMaxHistoryDays, number, error))
         return false;
       options.Fill.Days = number;
     } else if (option == u"--seed") {
-      if (!TakeValue(arguments, at, value, error)) return false;
+      if (!TakeOptionValue(arguments, at, value, error)) return false;
       bool ok = false;
       options.Fill.Seed = value.toULongLong(&ok);
       if (!ok) {
@@ -78,7 +51,7 @@ bool ParseHistoryOptions(const QStringList& arguments, const QString& passwordFr
         return false;
       }
     } else if (option == u"--until") {
-      if (!TakeValue(arguments, at, value, error)) return false;
+      if (!TakeOptionValue(arguments, at, value, error)) return false;
       const QDateTime until = QDateTime::fromString(value, QStringLiteral("yyyy-MM-dd HH:mm"));
       if (!until.isValid()) {
         error = QStringLiteral("--until: \"%1\" is not a local time yyyy-mm-dd hh:nn").arg(value);
@@ -86,23 +59,24 @@ bool ParseHistoryOptions(const QStringList& arguments, const QString& passwordFr
       }
       options.Fill.End = until;
     } else if (option == u"--db-host") {
-      if (!TakeValue(arguments, at, options.Fill.Database.Host, error)) return false;
+      if (!TakeOptionValue(arguments, at, options.Fill.Database.Host, error)) return false;
     } else if (option == u"--db-port") {
-      if (!TakeValue(arguments, at, value, error) || !ToNumber(option, value, 1, 65535, number, error))
+      if (!TakeOptionValue(arguments, at, value, error) ||
+          !OptionNumber(option, value, 1, 65535, number, error))
         return false;
       options.Fill.Database.Port = number;
     } else if (option == u"--db-user") {
-      if (!TakeValue(arguments, at, options.Fill.Database.User, error)) return false;
+      if (!TakeOptionValue(arguments, at, options.Fill.Database.User, error)) return false;
     } else if (option == u"--database") {
-      if (!TakeValue(arguments, at, options.Fill.Database.Database, error)) return false;
+      if (!TakeOptionValue(arguments, at, options.Fill.Database.Database, error)) return false;
       if (!StationDatabase::IsValidDatabaseName(options.Fill.Database.Database)) {
         error = QStringLiteral("--database: use letters, digits and _ only");
         return false;
       }
     } else if (option == u"--db-password-file") {
-      if (!TakeValue(arguments, at, passwordFile, error)) return false;
+      if (!TakeOptionValue(arguments, at, passwordFile, error)) return false;
     } else if (option == u"--console-ini") {
-      if (!TakeValue(arguments, at, options.ConsoleIni, error)) return false;
+      if (!TakeOptionValue(arguments, at, options.ConsoleIni, error)) return false;
       if (options.ConsoleIni.isEmpty()) {
         error = QStringLiteral("--console-ini needs a file name");
         return false;
@@ -122,15 +96,7 @@ bool ParseHistoryOptions(const QStringList& arguments, const QString& passwordFr
     error = QStringLiteral("--console-ini: the console reads the database dravo only");
     return false;
   }
-  if (!passwordFile.isEmpty()) {
-    QFile file(passwordFile);
-    if (!file.open(QIODevice::ReadOnly)) {
-      error = QStringLiteral("--db-password-file: cannot read %1").arg(passwordFile);
-      return false;
-    }
-    QByteArray line = file.readLine();
-    while (line.endsWith('\n') || line.endsWith('\r')) line.chop(1);
-    options.Fill.Database.Password = QString::fromUtf8(line);
-  }
+  if (!passwordFile.isEmpty() && !ReadPasswordFile(passwordFile, options.Fill.Database.Password, error))
+    return false;
   return true;
 }

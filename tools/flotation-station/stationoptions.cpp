@@ -2,9 +2,7 @@
 
 #include <QFile>
 
-namespace {
-
-bool TakeValue(const QStringList& arguments, qsizetype& at, QString& value, QString& error) {
+bool TakeOptionValue(const QStringList& arguments, qsizetype& at, QString& value, QString& error) {
   if (at + 1 >= arguments.size()) {
     error = QStringLiteral("%1 needs a value").arg(arguments[at]);
     return false;
@@ -13,8 +11,8 @@ bool TakeValue(const QStringList& arguments, qsizetype& at, QString& value, QStr
   return true;
 }
 
-bool ToNumber(const QString& option, const QString& text, int minimum, int maximum, int& number,
-              QString& error) {
+bool OptionNumber(const QString& option, const QString& text, int minimum, int maximum, int& number,
+                  QString& error) {
   bool ok = false;
   number = text.toInt(&ok);
   if (!ok || number < minimum || number > maximum) {
@@ -27,7 +25,17 @@ bool ToNumber(const QString& option, const QString& text, int minimum, int maxim
   return true;
 }
 
-}  // namespace
+bool ReadPasswordFile(const QString& path, QString& password, QString& error) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) {
+    error = QStringLiteral("--db-password-file: cannot read %1").arg(path);
+    return false;
+  }
+  QByteArray line = file.readLine();
+  while (line.endsWith('\n') || line.endsWith('\r')) line.chop(1);
+  password = QString::fromUtf8(line);
+  return true;
+}
 
 QString StationUsage() {
   return QStringLiteral(
@@ -60,9 +68,9 @@ bool ParseStationOptions(const QStringList& arguments, const QString& passwordFr
     } else if (option == u"--verbose") {
       options.Verbose = true;
     } else if (option == u"--tcp") {
-      if (!TakeValue(arguments, at, value, error)) return false;
+      if (!TakeOptionValue(arguments, at, value, error)) return false;
       const qsizetype colon = value.lastIndexOf(u':');
-      if (colon <= 0 || !ToNumber(option, value.mid(colon + 1), 1, 65535, number, error)) {
+      if (colon <= 0 || !OptionNumber(option, value.mid(colon + 1), 1, 65535, number, error)) {
         if (error.isEmpty()) error = QStringLiteral("--tcp wants HOST:PORT, not \"%1\"").arg(value);
         return false;
       }
@@ -70,37 +78,40 @@ bool ParseStationOptions(const QStringList& arguments, const QString& passwordFr
       options.TcpPort = static_cast<quint16>(number);
       haveTcp = true;
     } else if (option == u"--serial") {
-      if (!TakeValue(arguments, at, options.SerialDevice, error)) return false;
+      if (!TakeOptionValue(arguments, at, options.SerialDevice, error)) return false;
       haveSerial = true;
     } else if (option == u"--baud") {
-      if (!TakeValue(arguments, at, value, error) || !ToNumber(option, value, 50, 4000000, number, error))
+      if (!TakeOptionValue(arguments, at, value, error) ||
+          !OptionNumber(option, value, 50, 4000000, number, error))
         return false;
       options.Baud = number;
     } else if (option == u"--prefix") {
-      if (!TakeValue(arguments, at, value, error)) return false;
+      if (!TakeOptionValue(arguments, at, value, error)) return false;
       if (value.isEmpty() || value.contains(u':') || value.contains(u'<') || value.contains(u' ')) {
         error = QStringLiteral("--prefix: \"%1\" cannot be a frame prefix").arg(value);
         return false;
       }
       options.Prefix = value.toLatin1();
     } else if (option == u"--db-host") {
-      if (!TakeValue(arguments, at, options.Database.Host, error)) return false;
+      if (!TakeOptionValue(arguments, at, options.Database.Host, error)) return false;
     } else if (option == u"--db-port") {
-      if (!TakeValue(arguments, at, value, error) || !ToNumber(option, value, 1, 65535, number, error))
+      if (!TakeOptionValue(arguments, at, value, error) ||
+          !OptionNumber(option, value, 1, 65535, number, error))
         return false;
       options.Database.Port = number;
     } else if (option == u"--db-user") {
-      if (!TakeValue(arguments, at, options.Database.User, error)) return false;
+      if (!TakeOptionValue(arguments, at, options.Database.User, error)) return false;
     } else if (option == u"--database") {
-      if (!TakeValue(arguments, at, options.Database.Database, error)) return false;
+      if (!TakeOptionValue(arguments, at, options.Database.Database, error)) return false;
       if (!StationDatabase::IsValidDatabaseName(options.Database.Database)) {
         error = QStringLiteral("--database: use letters, digits and _ only");
         return false;
       }
     } else if (option == u"--db-password-file") {
-      if (!TakeValue(arguments, at, passwordFile, error)) return false;
+      if (!TakeOptionValue(arguments, at, passwordFile, error)) return false;
     } else if (option == u"--interval") {
-      if (!TakeValue(arguments, at, value, error) || !ToNumber(option, value, 1, 86400, number, error))
+      if (!TakeOptionValue(arguments, at, value, error) ||
+          !OptionNumber(option, value, 1, 86400, number, error))
         return false;
       options.IntervalSeconds = number;
     } else {
@@ -114,15 +125,7 @@ bool ParseStationOptions(const QStringList& arguments, const QString& passwordFr
     return false;
   }
   options.Link = haveTcp ? StationOptions::LinkKind::Tcp : StationOptions::LinkKind::Serial;
-  if (!passwordFile.isEmpty()) {
-    QFile file(passwordFile);
-    if (!file.open(QIODevice::ReadOnly)) {
-      error = QStringLiteral("--db-password-file: cannot read %1").arg(passwordFile);
-      return false;
-    }
-    QByteArray line = file.readLine();
-    while (line.endsWith('\n') || line.endsWith('\r')) line.chop(1);
-    options.Database.Password = QString::fromUtf8(line);
-  }
+  if (!passwordFile.isEmpty() && !ReadPasswordFile(passwordFile, options.Database.Password, error))
+    return false;
   return true;
 }

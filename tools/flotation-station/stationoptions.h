@@ -29,3 +29,13 @@ bool ParseStationOptions(const QStringList& arguments, const QString& passwordFr
                          StationOptions& options, QString& error);
 
 QString StationUsage();
+
+// Pieces of the command-line readers of the station's tools, each false with
+// the reason in "error":
+// the value after arguments[at] ("at" moves on to it);
+bool TakeOptionValue(const QStringList& arguments, qsizetype& at, QString& value, QString& error);
+// "text" as an integer from "minimum" to "maximum" for "option";
+bool OptionNumber(const QString& option, const QString& text, int minimum, int maximum, int& number,
+                  QString& error);
+// the first line of a password file, without its line end.
+bool ReadPasswordFile(const QString& path, QString& password, QString& error);
