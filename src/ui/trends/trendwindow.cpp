@@ -95,6 +95,10 @@ void TTrendWindow::SelectToday() {
   m_comboBox->setCurrentIndex(2);
 }
 
+std::vector<MinuteRecord> TTrendWindow::MinuteRecords() const {
+  return m_source.MinuteRecords ? m_source.MinuteRecords() : std::vector<MinuteRecord>{};
+}
+
 bool TTrendWindow::Connected() const {
   return m_source.DatabaseConnected && m_source.DatabaseConnected() && m_source.Database != nullptr;
 }
@@ -179,7 +183,7 @@ void TTrendWindow::ReloadBody() {
   m_waitPanel->show();
 
   if (!Connected()) {
-    FillFromMemory();
+    FillFromMemory(MinuteRecords());
     m_waitPanel->hide();
     EndLoad();
     return;
@@ -190,14 +194,10 @@ void TTrendWindow::ReloadBody() {
 void TTrendWindow::CheckForUpdatesBody() {
   if (m_loadBusy) return;
   m_loadBusy = true;
-  const std::optional<TDateTime> lastInMemory = [this]() -> std::optional<TDateTime> {
-    if (!m_source.MinuteRecords) return std::nullopt;
-    const std::vector<MinuteRecord> records = m_source.MinuteRecords();
-    if (records.empty()) return std::nullopt;
-    return records.back().RecMoment;
-  }();
-  if (lastInMemory && *lastInMemory >= m_lastShown) {
-    FillFromMemory();
+  // One copy of the records serves the check and the fill.
+  const std::vector<MinuteRecord> records = MinuteRecords();
+  if (!records.empty() && records.back().RecMoment >= m_lastShown) {
+    FillFromMemory(records);
     m_waitPanel->hide();
     EndLoad();
     return;
@@ -247,14 +247,10 @@ void TTrendWindow::FillRow(const TrendRow& row, bool first) {
   }
 }
 
-void TTrendWindow::FillFromMemory() {
-  if (!m_source.MinuteRecords) {
-    RepaintGraphs();
-    return;
-  }
+void TTrendWindow::FillFromMemory(const std::vector<MinuteRecord>& records) {
   m_prev = m_lastShown;
   const TDateTime after = m_lastShown;
-  for (const MinuteRecord& record : m_source.MinuteRecords()) {
+  for (const MinuteRecord& record : records) {
     if (record.RecMoment <= after) continue;
     FillRow(TrendRowOfRecord(record), false);
   }

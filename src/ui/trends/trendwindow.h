@@ -162,7 +162,7 @@ class TTrendWindow : public QWidget {
   void TimerUpdateTimerBody();
   // One fill step sequence for a row; "first" puts it at its own time only.
   void FillRow(const TrendRow& row, bool first);
-  void FillFromMemory();
+  void FillFromMemory(const std::vector<MinuteRecord>& records);
   void StartQuery(LoadKind kind, TDateTime from, TDateTime to);
   void RowsArrived(const std::vector<TrendRow>& rows);
   void QueryFinished(bool ok, int rowCount, const QString& error, const QStringList& warnings);
@@ -170,6 +170,7 @@ class TTrendWindow : public QWidget {
   const QString& LoadErrorText() const;
   void Log(const QString& text) const;
   bool Connected() const;
+  std::vector<MinuteRecord> MinuteRecords() const;
 
   TrendSource m_source;
   TrendWindowRules m_rules;
