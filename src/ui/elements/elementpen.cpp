@@ -1,5 +1,6 @@
 #include "ui/elements/elementpen.h"
 
+#include <QPaintEngine>
 #include <QPainter>
 #include <algorithm>
 
@@ -61,4 +62,9 @@ void DrawRectangle(QPainter& painter, const QRect& area, const ElementPen& pen, 
   painter.fillRect(QRect(outer.left(), outer.bottom() - band + 1, outer.width(), band), color);
   painter.fillRect(QRect(outer.left(), outer.top(), band, outer.height()), color);
   painter.fillRect(QRect(outer.right() - band + 1, outer.top(), band, outer.height()), color);
+}
+
+bool PaintsToPage(const QPainter& painter) {
+  const QPaintEngine* engine = painter.paintEngine();
+  return engine != nullptr && engine->type() != QPaintEngine::Raster;
 }

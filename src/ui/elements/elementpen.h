@@ -64,3 +64,8 @@ class ElementPen {
 // psInsideFrame keeps all n pixels inside. The painter's pen and brush are
 // left changed.
 void DrawRectangle(QPainter& painter, const QRect& area, const ElementPen& pen, const ElementBrush& brush);
+
+// True when "painter" draws on a printer, a PDF or a print preview rather
+// than on the screen: controls that keep a cached pixmap of themselves draw
+// afresh there, so that a page gets lines and text, not a bitmap.
+bool PaintsToPage(const QPainter& painter);

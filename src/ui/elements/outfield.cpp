@@ -169,6 +169,12 @@ void TOutField::paintEvent(QPaintEvent*) {
     m_dirty = false;
     return;
   }
+  QPainter painter(this);
+  if (PaintsToPage(painter)) {
+    DrawRectangle(painter, rect(), m_pen, m_brush);
+    DrawCaption(painter);
+    return;
+  }
   const qreal ratio = devicePixelRatioF();
   const QSize pixels = (QSizeF(size()) * ratio).toSize();
   if (m_bitmap.size() != pixels || m_bitmap.devicePixelRatio() != ratio) {
@@ -182,7 +188,6 @@ void TOutField::paintEvent(QPaintEvent*) {
     DrawCaption(surface);
     m_dirty = false;
   }
-  QPainter painter(this);
   painter.drawPixmap(0, 0, m_bitmap);
 }
 

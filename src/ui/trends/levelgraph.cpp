@@ -662,6 +662,15 @@ void TLevelGraph::CheckAutoLimits() {
 // ---- Painting
 
 void TLevelGraph::paintEvent(QPaintEvent*) {
+  {
+    QPainter page(this);
+    if (PaintsToPage(page)) {
+      // A printed graph is drawn afresh as lines and text; the screen's
+      // picture stays as it is.
+      if (DrawPicture(page)) PaintCursor(page);
+      return;
+    }
+  }
   if (m_bitmap.size() != size()) {
     m_bitmap = QPixmap(size());
     if (m_bitmap.isNull()) return;
@@ -700,6 +709,13 @@ void TLevelGraph::RedrawPicture() {
   if (!CalcRegion()) return;
   if (m_transparent) m_bitmap.fill(Qt::transparent);
   QPainter painter(&m_bitmap);
+  if (!DrawPicture(painter)) return;
+  m_pictureDrawn = true;
+  ++m_redrawCount;
+}
+
+bool TLevelGraph::DrawPicture(QPainter& painter) {
+  if (!CalcRegion()) return false;
   painter.setRenderHint(QPainter::Antialiasing, false);
   PaintBackGround(painter, false);
   const double yMin = m_yMin;
@@ -707,7 +723,7 @@ void TLevelGraph::RedrawPicture() {
   CheckAutoLimits();
   // New limits are drawn at once: the scale and the lines of this picture
   // must agree with the limits the properties now report.
-  if ((yMin != m_yMin || yMax != m_yMax) && !CalcRegion()) return;
+  if ((yMin != m_yMin || yMax != m_yMax) && !CalcRegion()) return false;
   PaintXScale(painter, -1);
   PaintYScale(painter);
   if (m_multiScaleMode) {
@@ -715,8 +731,7 @@ void TLevelGraph::RedrawPicture() {
   } else {
     PaintGraphs(painter);
   }
-  m_pictureDrawn = true;
-  ++m_redrawCount;
+  return true;
 }
 
 void TLevelGraph::DrawText(QPainter& painter, const ElementFont& font, int left, int top,

@@ -431,6 +431,9 @@ class TLevelGraph : public QWidget {
   int UsedSlotCount() const;
   int SeriesOrCurrent(int series) const;
   void RedrawPicture();
+  // One whole picture but the cursor on "painter"; false when the control
+  // has no room for a plot.
+  bool DrawPicture(QPainter& painter);
   void FillDemoData();
   void ShowMessage(QMessageBox::Icon icon, const QString& caption, const QString& text);
   void DrawText(QPainter& painter, const ElementFont& font, int left, int top, const QString& text) const;
