@@ -30,3 +30,10 @@ bool ShiftRange(TDateTime date, int shift, TDateTime& start, TDateTime& stop) {
   }
   return true;
 }
+
+TDateTime ProductionDay(TDateTime now) {
+  TDateTime start = 0;
+  TDateTime stop = 0;
+  ShiftRange(std::floor(now), 3, start, stop);
+  return now < start ? std::floor(now) - 1 : std::floor(now);
+}

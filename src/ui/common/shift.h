@@ -16,3 +16,8 @@ inline std::atomic<int32_t> ShiftStartDays{0};
 // and starting at ShiftStartHour. Each shift is 12 hours less a second, both
 // shifts 24 hours less a second. Always true.
 bool ShiftRange(TDateTime date, int shift, TDateTime& start, TDateTime& stop);
+
+// The production day whose shifts hold "now", whole days: before the first
+// shift of a calendar day starts (at night) that is the calendar day before,
+// so a night-shift operator sees the shift under way, not an empty tomorrow.
+TDateTime ProductionDay(TDateTime now);

@@ -83,15 +83,7 @@ TDateTime TTrendWindow::Now() const {
 }
 
 void TTrendWindow::SelectToday() {
-  // The production day whose shifts hold the present moment: before the
-  // first shift starts (at night) that is the calendar day before, so a
-  // night-shift operator sees the shift under way, not an empty tomorrow.
-  TDateTime start = 0;
-  TDateTime stop = 0;
-  const TDateTime now = Now();
-  ShiftRange(std::floor(now), 3, start, stop);
-  const TDateTime day = now < start ? std::floor(now) - 1 : std::floor(now);
-  m_datePicker->setDate(QDateTimeFromDateTime(day).date());
+  m_datePicker->setDate(QDateTimeFromDateTime(ProductionDay(Now())).date());
   m_comboBox->setCurrentIndex(2);
 }
 
