@@ -60,6 +60,11 @@ class TFormFlokGraph : public TTrendWindow {
  protected:
   std::vector<TLevelGraph*> TrendGraphs() const override { return {m_graphs[0], m_graphs[1]}; }
   void PutRow(TDateTime at, const TrendRow& row) override;
+  std::vector<TrendColumn> ExportColumns() const override {
+    return {TrendColumn::TRFL1, TrendColumn::ZRFL1, TrendColumn::TRFL2, TrendColumn::ZRFL2};
+  }
+  // The whole window: the legends live in the top panel.
+  QRect PrintArea() const override { return rect(); }
   void resizeEvent(QResizeEvent* event) override;
 
  private:

@@ -271,6 +271,10 @@ std::vector<TLevelGraph*> TFormFlotGraph::TrendGraphs() const {
   return {m_graphs.begin(), m_graphs.end()};
 }
 
+QString TFormFlotGraph::PrintTitle() const {
+  return m_labelTop->text();
+}
+
 void TFormFlotGraph::PutRow(TDateTime at, const TrendRow& row) {
   m_graphs[0]->AddPoint(0, at, row.Value(m_colRVF));
   m_graphs[1]->AddPoint(0, at, row.Value(m_colPLF));

@@ -81,6 +81,10 @@ class TFormFlotGraph : public TTrendWindow {
  protected:
   std::vector<TLevelGraph*> TrendGraphs() const override;
   void PutRow(TDateTime at, const TrendRow& row) override;
+  std::vector<TrendColumn> ExportColumns() const override {
+    return {m_colRVF, m_colPLF, m_colRGF, m_colTRRS, m_colZRRS, m_colTRRP, m_colZRRP};
+  }
+  QString PrintTitle() const override;
   void resizeEvent(QResizeEvent* event) override;
   void showEvent(QShowEvent* event) override;
 

@@ -54,6 +54,9 @@ class TFormGraphBakLevel : public TTrendWindow {
  protected:
   std::vector<TLevelGraph*> TrendGraphs() const override { return {m_graph}; }
   void PutRow(TDateTime at, const TrendRow& row) override;
+  std::vector<TrendColumn> ExportColumns() const override {
+    return {TrendColumn::URFK1, TrendColumn::URFK2, TrendColumn::URFK12_1};
+  }
   void AfterDatabaseLoad() override { LevelGraphBakLevelChange(); }
   void resizeEvent(QResizeEvent* event) override;
 

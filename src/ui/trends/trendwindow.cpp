@@ -3,6 +3,7 @@
 #include <QCalendarWidget>
 #include <QDate>
 #include <QKeyEvent>
+#include <algorithm>
 #include <cmath>
 
 #include "common/inifile.h"
@@ -15,6 +16,7 @@
 #include "ui/trends/formeditgraph.h"
 #include "ui/trends/historyreader.h"
 #include "ui/trends/levelgraph.h"
+#include "ui/trends/trendcsvexport.h"
 
 namespace {
 
@@ -77,6 +79,58 @@ TTrendWindow::TTrendWindow(TrendSource source, TrendWindowRules rules, QWidget* 
 }
 
 TTrendWindow::~TTrendWindow() = default;
+
+void TTrendWindow::ShownInterval(TDateTime& day, int& shift, TDateTime& start, TDateTime& stop) const {
+  if (m_intervalStop > 0) {
+    day = m_day;
+    shift = m_shiftChoice;
+    start = m_intervalStart;
+    stop = m_intervalStop;
+    return;
+  }
+  day = DateTimeFromQDateTime(m_datePicker->date().startOfDay());
+  shift = std::clamp(m_comboBox->currentIndex() + 1, 1, 3);
+  ShiftRange(day, shift, start, stop);
+}
+
+QStringList TTrendWindow::PrintHeading() const {
+  TDateTime day = 0;
+  int shift = 3;
+  TDateTime start = 0;
+  TDateTime stop = 0;
+  ShownInterval(day, shift, start, stop);
+  const QString pattern = QStringLiteral("dd.MM.yyyy hh:mm:ss");
+  return {PrintTitle(), u"За "_qs + QDateTimeFromDateTime(day).toString(QStringLiteral("dd.MM.yyyy")) +
+                            u", "_qs + m_comboBox->itemText(shift - 1).toLower() + u": "_qs +
+                            QDateTimeFromDateTime(start).toString(pattern) + u" – "_qs +
+                            QDateTimeFromDateTime(stop).toString(pattern)};
+}
+
+QRect TTrendWindow::PrintArea() const {
+  const QWidget* top = findChild<QWidget*>(QStringLiteral("PanelTop"), Qt::FindDirectChildrenOnly);
+  if (top == nullptr || !top->isVisible()) return rect();
+  return QRect(0, top->geometry().bottom() + 1, width(), height() - top->geometry().bottom() - 1);
+}
+
+QString TTrendWindow::ExportFileStem() const {
+  TDateTime day = 0;
+  int shift = 3;
+  TDateTime start = 0;
+  TDateTime stop = 0;
+  ShownInterval(day, shift, start, stop);
+  static const char* const kShiftNames[] = {"smena1", "smena2", "sutki"};
+  return objectName() + u"-"_qs + QDateTimeFromDateTime(day).toString(QStringLiteral("yyyy-MM-dd")) +
+         u"-"_qs + QLatin1String(kShiftNames[shift - 1]);
+}
+
+void TTrendWindow::ExportCsv(const QString& path, ExportDone done) {
+  TDateTime day = 0;
+  int shift = 3;
+  TDateTime start = 0;
+  TDateTime stop = 0;
+  ShownInterval(day, shift, start, stop);
+  TTrendCsvExport::Start(m_source, start, stop, ExportColumns(), path, std::move(done), this);
+}
 
 TDateTime TTrendWindow::Now() const {
   return m_source.Now ? m_source.Now() : NowDateTime();

@@ -13,6 +13,7 @@
 
 #include "common/tdatetime.h"
 #include "process/staterecord.h"
+#include "ui/trends/printableview.h"
 #include "ui/trends/trendrow.h"
 
 class IniFile;
@@ -74,9 +75,14 @@ struct TrendWindowRules {
 // A failed query keeps what the graphs hold and logs the rules' text.
 //
 // A derived window creates its graphs and lays out its controls; it says
-// which graphs it has (TrendGraphs) and what a row puts into them (PutRow).
+// which graphs it has (TrendGraphs), what a row puts into them (PutRow) and
+// which columns its CSV export holds (ExportColumns).
+//
+// Printing shows the window below its top panel (the child "PanelTop"), with
+// the day and the shift of the last reload in the heading; the CSV export
+// writes the minute records of that interval (TTrendCsvExport).
 // User-interface thread only; the owner (Qt parent) owns the window.
-class TTrendWindow : public QWidget {
+class TTrendWindow : public QWidget, public TPrintableView {
   Q_OBJECT
 
  public:
@@ -120,6 +126,17 @@ class TTrendWindow : public QWidget {
   const TrendSource& Source() const { return m_source; }
   TDateTime Now() const;
 
+  // The day, the shift and the interval the graphs show: those of the last
+  // reload, or of the picker and the shift box before the first one.
+  void ShownInterval(TDateTime& day, int& shift, TDateTime& start, TDateTime& stop) const;
+
+  // Printing and export (see the class comment).
+  QStringList PrintHeading() const override;
+  QWidget* PrintBody() const override { return const_cast<TTrendWindow*>(this); }
+  QRect PrintArea() const override;
+  QString ExportFileStem() const override;
+  void ExportCsv(const QString& path, ExportDone done) override;
+
   // The limits of a graph in section "section" of an INI file: YMin, YMax,
   // YLabelStep and, with "right", RightYMin, RightYMax, RightScaleStep.
   // Reading keeps what the file lacks or garbles, passes each value through
@@ -146,6 +163,10 @@ class TTrendWindow : public QWidget {
   virtual void PutRow(TDateTime at, const TrendRow& row) = 0;
   // After a load from the database, once the graphs are repainted.
   virtual void AfterDatabaseLoad() {}
+  // The columns of the CSV export, in their order after RecMoment.
+  virtual std::vector<TrendColumn> ExportColumns() const = 0;
+  // The first line of a printed page: the window's title by default.
+  virtual QString PrintTitle() const { return windowTitle(); }
   // Between fill batches while rows arrive: the default repaints every graph.
   virtual void RepaintGraphs();
   // Enter or Return anywhere in the window presses ButReload: a default

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -68,6 +70,7 @@ class TestTrendWindow : public TTrendWindow {
     ++m_puts;
   }
   void AfterDatabaseLoad() override { ++m_databaseLoads; }
+  std::vector<TrendColumn> ExportColumns() const override { return {TrendColumn::RVF1, TrendColumn::ZRRS1}; }
 
  private:
   TLevelGraph* m_graph = nullptr;
@@ -426,6 +429,115 @@ TEST_F(TrendWindowTest, AServerThatStallsMidLoadLeavesTheWindowResponsiveAndEnds
   // offers to reconnect and the trends fall back to memory.
   ASSERT_TRUE(database.Thread().WaitIdle(5000));
   EXPECT_FALSE(database.Thread().Connected());
+}
+
+// ---- Printing and the CSV export of the interval shown.
+
+struct ExportResult {
+  bool Called = false;
+  int Calls = 0;
+  bool Ok = false;
+  QString Error;
+  TPrintableView::ExportDone Done() {
+    return [this](bool ok, const QString& error) {
+      Called = true;
+      ++Calls;
+      Ok = ok;
+      Error = error;
+    };
+  }
+};
+
+QString ReadText(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return QStringLiteral("<missing>");
+  return QString::fromUtf8(file.readAll());
+}
+
+TEST_F(TrendWindowTest, HeadingAndFileStemNameTheDayAndTheShiftShown) {
+  Make();
+  m_window->ComboBox1().setCurrentIndex(0);
+  EXPECT_EQ(m_window->PrintHeading().value(1),
+            u"За 14.03.2024, смена №1: 14.03.2024 07:00:00 – 14.03.2024 18:59:59"_qs)
+      << "before the first reload: the picker's choice";
+  Run([&] { m_window->Reload(); });
+  // What is printed is what the graphs show, not what the picker says now.
+  m_window->DateTimePicker1().setDate(QDate(2024, 3, 1));
+  m_window->ComboBox1().setCurrentIndex(2);
+  EXPECT_EQ(m_window->PrintHeading().value(1),
+            u"За 14.03.2024, смена №1: 14.03.2024 07:00:00 – 14.03.2024 18:59:59"_qs);
+  EXPECT_EQ(m_window->ExportFileStem(), u"TestTrend-2024-03-14-smena1"_qs);
+}
+
+TEST_F(TrendWindowTest, CsvFromMemoryHoldsTheRecordsOfTheIntervalOnly) {
+  QTemporaryDir dir;
+  m_console.Records = {Record(At(6, 59), 1), Record(At(8, 0), 100.5f, 4500), Record(At(8, 1), 0.25f),
+                       Record(kDay + 1 + 7.0 / 24, 9)};
+  Make();
+  Run([&] { m_window->Reload(); });
+  ExportResult result;
+  const QString path = dir.filePath(QStringLiteral("t.csv"));
+  m_window->ExportCsv(path, result.Done());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return result.Called; }, 5000));
+  EXPECT_TRUE(result.Ok) << result.Error.toStdString();
+  EXPECT_EQ(ReadText(path),
+            u"RecMoment,RVF1,ZRRS1\n2024-03-14T08:00:00,100.5,4500\n2024-03-14T08:01:00,0.25,0\n"_qs);
+}
+
+TEST_F(TrendWindowDatabaseTest, CsvFromTheDatabaseWritesRowsInOrderWithGapsAsEmptyFields) {
+  QTemporaryDir dir;
+  TrendDatabase narrow;  // a table without ZRRS1
+  ASSERT_TRUE(narrow.Open({QStringLiteral("RVF1")})) << narrow.Error().toStdString();
+  m_console.Database = &narrow;
+  ASSERT_TRUE(narrow.Insert(At(8, 1), {{"RVF1", 1234.5678}}));
+  ASSERT_TRUE(narrow.Insert(At(8, 0), {}));  // a NULL reads as 0
+  ASSERT_TRUE(narrow.Insert(At(6, 0), {{"RVF1", 7}}));
+  Make();
+  Run([&] { m_window->Reload(); });
+  ExportResult result;
+  const QString path = dir.filePath(QStringLiteral("t.csv"));
+  m_window->ExportCsv(path, result.Done());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return result.Called; }, 10000));
+  EXPECT_TRUE(result.Ok) << result.Error.toStdString();
+  EXPECT_EQ(ReadText(path),
+            u"RecMoment,RVF1,ZRRS1\n2024-03-14T08:00:00,0,\n2024-03-14T08:01:00,1234.5678,\n"_qs);
+}
+
+TEST_F(TrendWindowDatabaseTest, AFailedOrAbandonedExportLeavesTheOldFileAndReportsOnce) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("t.csv"));
+  {
+    QFile old(path);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("old\n");
+  }
+  ASSERT_TRUE(m_database.Insert(At(8, 0), {{"RVF1", 100}}));
+  Make();
+  ASSERT_TRUE(m_database.Exec(QStringLiteral("DROP TABLE puf_data")));
+  ExportResult failed;
+  m_window->ExportCsv(path, failed.Done());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return failed.Called; }, 10000));
+  EXPECT_FALSE(failed.Ok);
+  EXPECT_TRUE(failed.Error.startsWith(u"Не удалось сохранить файл "_qs + path)) << failed.Error.toStdString();
+  EXPECT_EQ(ReadText(path), u"old\n"_qs);
+
+  // The window closed while the rows are still on their way.
+  ExportResult abandoned;
+  m_window->ExportCsv(path, abandoned.Done());
+  m_window.reset();
+  EXPECT_EQ(abandoned.Calls, 1);
+  EXPECT_FALSE(abandoned.Ok);
+  QTest::qWait(0);
+  EXPECT_EQ(abandoned.Calls, 1);
+  EXPECT_EQ(ReadText(path), u"old\n"_qs);
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("t.csv")})
+      << "no temporary left";
+
+  ExportResult unwritable;
+  Make();
+  m_window->ExportCsv(dir.filePath(QStringLiteral("t.csv/inside.csv")), unwritable.Done());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return unwritable.Called; }, 5000));
+  EXPECT_FALSE(unwritable.Ok);
 }
 
 TEST(HistoryReader, WithoutADatabaseEveryReadFinishesWithAnError) {
