@@ -495,7 +495,9 @@ void TFormSvodTable::ExportCsv(const QString& path, ExportDone done) {
     return;
   }
   const QByteArray bytes = text.toUtf8();
-  if (file.write(bytes) != bytes.size() || !file.commit()) {
+  // flush first: a write the disk refuses while the buffer is emptied leaves
+  // no error that commit would see.
+  if (file.write(bytes) != bytes.size() || !file.flush() || !file.commit()) {
     const QString reason = file.errorString();
     file.cancelWriting();
     report(false, u"Не удалось сохранить файл "_qs + path + u": "_qs + reason);

@@ -2,11 +2,25 @@
 
 #include <QDateTime>
 #include <QStringList>
+#include <array>
+#include <charconv>
 #include <cmath>
 
 #include "ui/trends/historyreader.h"
 
 namespace {
+
+// The shortest text that reads back as the same number, with a point
+// whatever the locale. The console's values are floats: one that is exactly
+// a float is written as the float it is (500.7639, not 500.763885498046875).
+QString NumberText(double value) {
+  std::array<char, 64> buffer{};
+  const float single = static_cast<float>(value);
+  const auto result = static_cast<double>(single) == value
+                          ? std::to_chars(buffer.data(), buffer.data() + buffer.size(), single)
+                          : std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+  return QString::fromLatin1(buffer.data(), result.ptr - buffer.data());
+}
 
 QString FailureText(const QString& path, const QString& reason) {
   return u"Не удалось сохранить файл "_qs + path + u": "_qs + reason;
@@ -64,8 +78,7 @@ QString TTrendCsvExport::RowLine(const TrendRow& row, const std::vector<TrendCol
   QStringList fields{QDateTimeFromDateTime(row.Moment).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"))};
   for (TrendColumn column : columns) {
     const double value = row.Value(column);
-    // QString::number never uses the locale: the point stays a point.
-    fields << (std::isfinite(value) ? QString::number(value, 'g', 12) : QString());
+    fields << (std::isfinite(value) ? NumberText(value) : QString());
   }
   return fields.join(u',');
 }
@@ -94,7 +107,10 @@ void TTrendCsvExport::Finish(bool ok, const QString& error) {
     ok = false;
     failure = FailureText(m_path, m_file.errorString());
   }
-  if (ok && !m_file.commit()) {
+  // flush first: a write the disk refuses while the buffer is emptied leaves
+  // no error that commit would see, and commit would put a short file in
+  // place of the old one.
+  if (ok && (!m_file.flush() || !m_file.commit())) {
     ok = false;
     failure = FailureText(m_path, m_file.errorString());
   }
