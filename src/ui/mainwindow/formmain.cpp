@@ -30,6 +30,8 @@
 #include "ui/trends/formflokgraph.h"
 #include "ui/trends/formflotgraph.h"
 #include "ui/trends/formgraphbaklevel.h"
+#include "ui/trends/formsvodtable.h"
+#include "ui/trends/formwebprint.h"
 #include "ui/trends/trendwindow.h"
 
 namespace {
@@ -73,7 +75,9 @@ const ActionSpec kActionSpecs[] = {
   {"ActionControlForm", u"Задания режимов управления и расхода реагентов", u"", Qt::Key_F7, Qt::Key_F12,
    u"Задания режимов управления и расхода реагентов", true},
   {"ActionSvodTable", u"Сводная таблица показателей работы", u"", Qt::Key_F8, kNone,
-   u"Сводная таблица показателей работы по сменам, за сутки и за месяц", false},
+   u"Сводная таблица показателей работы по сменам, за сутки и за месяц", true},
+  {"ActionPrint", u"Печать и сохранение…", u"Главное", Qt::CTRL | Qt::Key_P, kNone,
+   u"Печать, PDF и CSV сводной таблицы или графиков, открытых в окне", true},
   {"ActionSetupMain", u"Общие", u"Настройки", kNone, kNone,
    u"Общие настройки: сервер базы данных, смены, константы", true},
   {"ActionSetupHardConnect", u"Подключение аппаратуры", u"Настройки", kNone, kNone,
@@ -95,7 +99,7 @@ const ActionSpec kActionSpecs[] = {
 // The tool bar, left to right; nullptr is a separator.
 const char* const kToolBarLayout[] = {
   "ActionMainMenu", nullptr, "ActionMnemo", nullptr, "ActionGraphFlot1", "ActionGraphFlot2", "ActionGraphFlok",
-  "ActionGraphLevel", nullptr, "ActionSvodTable", nullptr, "ActionControlForm", nullptr, "ActionAbout", nullptr,
+  "ActionGraphLevel", nullptr, "ActionSvodTable", "ActionPrint", nullptr, "ActionControlForm", nullptr, "ActionAbout", nullptr,
 };
 // clang-format on
 
@@ -180,6 +184,8 @@ void TFormMain::CreateActions() {
           [this] { ShowTrendView(m_formFlokGraph); });
   connect(Action(u"ActionGraphLevel"_qs), &QAction::triggered, this,
           [this] { ShowTrendView(m_formGraphBakLevel); });
+  connect(Action(u"ActionSvodTable"_qs), &QAction::triggered, this, &TFormMain::ShowSvodTable);
+  connect(Action(u"ActionPrint"_qs), &QAction::triggered, this, &TFormMain::ActionPrintExecute);
   connect(Action(u"ActionSetupColors"_qs), &QAction::triggered, this, &TFormMain::ActionSetupColorsExecute);
   connect(Action(u"ActionExit"_qs), &QAction::triggered, this, &TFormMain::ActionExitExecute);
   connect(Action(u"ActionTimeSet"_qs), &QAction::triggered, this, &TFormMain::ActionTimeSetExecute);
@@ -204,7 +210,7 @@ void TFormMain::CreateMenu() {
         menu->addAction(Action(Name(name)));
     }
   };
-  add(bar->addMenu(u"Главное"_qs), {"ActionMainMenu", nullptr, "ActionExit"});
+  add(bar->addMenu(u"Главное"_qs), {"ActionMainMenu", nullptr, "ActionPrint", nullptr, "ActionExit"});
   add(bar->addMenu(u"Мнемосхемы"_qs), {"ActionMnemo"});
   add(bar->addMenu(u"Графики"_qs),
       {"ActionGraphFlot1", "ActionGraphFlot2", nullptr, "ActionGraphFlok", "ActionGraphLevel"});
@@ -322,6 +328,9 @@ void TFormMain::CreateViews() {
   m_subWindows[m_formFlokGraph] = nullptr;
   m_formGraphBakLevel = new TFormGraphBakLevel(MakeTrendSource(), m_controller.AppDir());
   m_subWindows[m_formGraphBakLevel] = nullptr;
+  m_formSvodTable = new TFormSvodTable(MakeSummarySource());
+  m_subWindows[m_formSvodTable] = nullptr;
+  m_formWebPrint = new TFormWebPrint([this]() -> QWidget* { return m_activeView; }, this);
   ColorConfigHooks hooks;
   hooks.ApplyEditMode = [this] { m_formMnemo->ApplyEditMode(); };
   hooks.ColorsApplied = [this] { m_formMnemo->UpdateSectionStates(true); };
@@ -338,6 +347,38 @@ TrendSource TFormMain::MakeTrendSource() {
   source.Now = [this] { return m_controller.Now(); };
   source.ActiveView = [this]() -> QWidget* { return m_activeView; };
   return source;
+}
+
+SummarySource TFormMain::MakeSummarySource() {
+  SummarySource source;
+  source.DatabaseConnected = [this] { return m_controller.Snapshot().DatabaseConnected; };
+  source.Database = &m_controller.Core().Database();
+  source.Constants = [this] {
+    SummaryConstants constants{};
+    const auto& configured = m_controller.Config().SummationConstants;
+    for (int quantity = 0; quantity < kSummationConstantCount; ++quantity) {
+      for (int section = 0; section < 2; ++section)
+        constants[quantity][section] = configured[quantity][section].Get();
+    }
+    return constants;
+  };
+  source.AddLogMessage = [](const QString& text) { AddLogMessage(text); };
+  source.Now = [this] { return m_controller.Now(); };
+  return source;
+}
+
+void TFormMain::ShowSvodTable() {
+  ShowView(m_formSvodTable);
+  // As with the trend windows: shown before its first tick, the table fills
+  // now instead of standing empty for up to 27 s.
+  if (m_formSvodTable->TickCount() == 0 && !m_formSvodTable->LoadBusy()) m_formSvodTable->Reload();
+}
+
+void TFormMain::ActionPrintExecute() {
+  m_formWebPrint->ActiveViewChanged();
+  m_formWebPrint->show();
+  m_formWebPrint->raise();
+  m_formWebPrint->activateWindow();
 }
 
 TFormFlotGraph* TFormMain::FlotGraph(int section) {
@@ -384,6 +425,8 @@ void TFormMain::ShowView(QWidget* view) {
   for (const auto& [other, otherSub] : m_subWindows) {
     if (otherSub != nullptr && otherSub != sub) otherSub->hide();
   }
+  Action(u"ActionPrint"_qs)->setEnabled(dynamic_cast<TPrintableView*>(view) != nullptr);
+  if (m_formWebPrint != nullptr) m_formWebPrint->ActiveViewChanged();
 }
 
 void TFormMain::TimerGetLogTimer(const ConsoleSnapshot& snapshot) {

@@ -21,6 +21,9 @@ class TFormEmul;
 class TFormFlokGraph;
 class TFormFlotGraph;
 class TFormGraphBakLevel;
+class TFormSvodTable;
+class TFormWebPrint;
+struct SummarySource;
 class TTrendWindow;
 struct TrendSource;
 class TFormHardControl;
@@ -72,6 +75,10 @@ class TFormMain : public QMainWindow {
   TFormFlotGraph* FormFlotGraph(int section) const { return m_formFlotGraph[section == 1 ? 1 : 0]; }
   TFormFlokGraph* FormFlokGraph() const { return m_formFlokGraph; }
   TFormGraphBakLevel* FormGraphBakLevel() const { return m_formGraphBakLevel; }
+  TFormSvodTable* FormSvodTable() const { return m_formSvodTable; }
+  // The print window: prints, previews and saves the active view when it is
+  // the summary table or a trend window.
+  TFormWebPrint* FormWebPrint() const { return m_formWebPrint; }
   // The view that holds the diagram, centred at its own size.
   QWidget* MnemoView() const;
   TWarningWindows& WarningWindows() { return *m_warningWindows; }
@@ -116,6 +123,9 @@ class TFormMain : public QMainWindow {
   TFormFlotGraph* FlotGraph(int section);
   void ShowFlotGraph(int section);
   void ShowTrendView(TTrendWindow* window);
+  SummarySource MakeSummarySource();
+  void ActionPrintExecute();
+  void ShowSvodTable();
 
   TConsoleController& m_controller;
   MainWindowPlatform m_platform;
@@ -141,6 +151,8 @@ class TFormMain : public QMainWindow {
   std::array<TFormFlotGraph*, 2> m_formFlotGraph{};
   TFormFlokGraph* m_formFlokGraph = nullptr;
   TFormGraphBakLevel* m_formGraphBakLevel = nullptr;
+  TFormSvodTable* m_formSvodTable = nullptr;
+  TFormWebPrint* m_formWebPrint = nullptr;
   QPointer<QWidget> m_activeView;
   std::map<QWidget*, QMdiSubWindow*> m_subWindows;
   bool m_operatorConnect = false;  // the running database attempt is the operator's

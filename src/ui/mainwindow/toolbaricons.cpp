@@ -107,6 +107,23 @@ void Table(QPainter& p) {
   for (int x = 6; x <= 58; x += 13) p.drawLine(x, 5, x, 27);
 }
 
+// A printer with a sheet coming out of it.
+void Print(QPainter& p) {
+  Frame(p, Qt::white);
+  p.setPen(QPen(kNavy, 1));
+  p.setBrush(Qt::white);
+  p.drawRect(22, 3, 20, 10);
+  p.setBrush(QColor(160, 170, 190));
+  p.drawRoundedRect(QRectF(12.5, 11.5, 39, 12), 2, 2);
+  p.setBrush(Qt::white);
+  p.drawRect(20, 19, 24, 10);
+  p.setPen(QPen(kNavy, 1));
+  for (int y = 22; y <= 26; y += 2) p.drawLine(23, y, 41, y);
+  p.setPen(Qt::NoPen);
+  p.setBrush(kGreen);
+  p.drawEllipse(QPointF(47, 15), 1.5, 1.5);
+}
+
 void About(QPainter& p) {
   Frame(p, kTeal);
   QFont font(QStringLiteral("Times New Roman"));
@@ -139,6 +156,8 @@ QIcon ActionIcon(const QString& actionName) {
     ControlForm(p);
   else if (actionName == u"ActionSvodTable")
     Table(p);
+  else if (actionName == u"ActionPrint")
+    Print(p);
   else if (actionName == u"ActionAbout")
     About(p);
   p.end();

@@ -3,11 +3,14 @@
 #include "ui/trends/formflotgraph.h"
 #include "ui/trends/formgraphbaklevel.h"
 #include "ui/trends/formgraphflpoint.h"
+#include "ui/trends/formsvodtable.h"
+#include "ui/trends/formwebprint.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -149,6 +152,7 @@ TEST_F(FormMainTest, EveryActionHasItsCaptionCategoryShortcutsAndHint) {
        u"",
        {QKeySequence(Qt::Key_F7), QKeySequence(Qt::Key_F12)}},
       {"ActionSvodTable", u"Сводная таблица показателей работы", u"", {QKeySequence(Qt::Key_F8)}},
+      {"ActionPrint", u"Печать и сохранение…", u"Главное", {QKeySequence(Qt::CTRL | Qt::Key_P)}},
       {"ActionSetupMain", u"Общие", u"Настройки", {}},
       {"ActionSetupHardConnect", u"Подключение аппаратуры", u"Настройки", {}},
       {"ActionSetupColors", u"Оформление", u"Настройки", {}},
@@ -185,7 +189,8 @@ TEST_F(FormMainTest, MenuAndToolBarListTheActionsInTheirOrder) {
   EXPECT_EQ(titles, (QStringList{u"Главное"_qs, u"Мнемосхемы"_qs, u"Графики"_qs, u"Таблицы"_qs, u"Задания"_qs,
                                  u"Сервис"_qs, u"Справка"_qs}));
   ASSERT_EQ(menus.size(), 7u);
-  EXPECT_EQ(menus[0], (QStringList{u"ActionMainMenu"_qs, u"-"_qs, u"ActionExit"_qs}));
+  EXPECT_EQ(menus[0],
+            (QStringList{u"ActionMainMenu"_qs, u"-"_qs, u"ActionPrint"_qs, u"-"_qs, u"ActionExit"_qs}));
   EXPECT_EQ(menus[1], QStringList{u"ActionMnemo"_qs});
   EXPECT_EQ(menus[2], (QStringList{u"ActionGraphFlot1"_qs, u"ActionGraphFlot2"_qs, u"-"_qs,
                                    u"ActionGraphFlok"_qs, u"ActionGraphLevel"_qs}));
@@ -214,13 +219,13 @@ TEST_F(FormMainTest, MenuAndToolBarListTheActionsInTheirOrder) {
   EXPECT_EQ(tools,
             (QStringList{u"ActionMainMenu"_qs, u"|"_qs, u"ActionMnemo"_qs, u"|"_qs, u"ActionGraphFlot1"_qs,
                          u"ActionGraphFlot2"_qs, u"ActionGraphFlok"_qs, u"ActionGraphLevel"_qs, u"|"_qs,
-                         u"ActionSvodTable"_qs, u"|"_qs, u"ActionControlForm"_qs, u"|"_qs, u"ActionAbout"_qs,
-                         u"|"_qs, u"PanelInfo"_qs}));
+                         u"ActionSvodTable"_qs, u"ActionPrint"_qs, u"|"_qs, u"ActionControlForm"_qs, u"|"_qs,
+                         u"ActionAbout"_qs, u"|"_qs, u"PanelInfo"_qs}));
   EXPECT_EQ(toolBar->widgetForAction(form.Action(u"ActionMnemo"_qs))->size(), QSize(71, 40));
   EXPECT_EQ(toolBar->iconSize(), QSize(64, 32));
 }
 
-TEST_F(FormMainTest, FunctionKeysRunTheirActionsAndTheSummaryStandsDisabled) {
+TEST_F(FormMainTest, FunctionKeysRunTheirActionsAndPrintingFollowsTheView) {
   TFormMain& form = Open();
   m_controller->Tick();  // the start-up shows the main menu
   ASSERT_EQ(form.ActiveView(), form.FormMainMenu());
@@ -229,11 +234,27 @@ TEST_F(FormMainTest, FunctionKeysRunTheirActionsAndTheSummaryStandsDisabled) {
   ASSERT_NE(sub, nullptr);
   EXPECT_TRUE(sub->isMaximized());
 
-  QAction* svodTable = form.Action(u"ActionSvodTable"_qs);
-  EXPECT_FALSE(svodTable->isEnabled());
-  svodTable->trigger();  // nothing happens, nothing breaks
-  for (int key = Qt::Key_F8; key <= Qt::Key_F11; ++key) QTest::keyClick(&form, static_cast<Qt::Key>(key));
+  QAction* print = form.Action(u"ActionPrint"_qs);
+  EXPECT_FALSE(print->isEnabled()) << "the main menu is nothing to print";
+  for (int key = Qt::Key_F9; key <= Qt::Key_F11; ++key) QTest::keyClick(&form, static_cast<Qt::Key>(key));
   EXPECT_EQ(form.ActiveView(), form.FormMainMenu());
+
+  // F8: the summary table, made with the window; Ctrl+P offers to print it.
+  QTest::keyClick(&form, Qt::Key_F8);
+  ASSERT_NE(form.FormSvodTable(), nullptr);
+  EXPECT_EQ(form.ActiveView(), form.FormSvodTable());
+  EXPECT_TRUE(form.FormSvodTable()->parentWidget()->isMaximized());
+  EXPECT_TRUE(form.FormSvodTable()->LoadBusy()) << "shown before its first tick, the table loads at once";
+  EXPECT_TRUE(print->isEnabled());
+  QTest::keyClick(&form, Qt::Key_P, Qt::ControlModifier);
+  ASSERT_NE(form.FormWebPrint(), nullptr);
+  EXPECT_TRUE(form.FormWebPrint()->isVisible());
+  EXPECT_EQ(form.FormWebPrint()->windowTitle(), u"Печать графиков работы"_qs);
+  auto* label = form.FormWebPrint()->findChild<QLabel*>(u"LabelView"_qs);
+  ASSERT_NE(label, nullptr);
+  EXPECT_TRUE(label->text().contains(u"Таблица сводных параметров процесса флотации"_qs))
+      << label->text().toStdString();
+  form.FormWebPrint()->close();
 
   // F3 ... F6: the trend windows, made by the start-up and kept; each loads
   // when it is first shown.
@@ -251,6 +272,7 @@ TEST_F(FormMainTest, FunctionKeysRunTheirActionsAndTheSummaryStandsDisabled) {
     EXPECT_EQ(form.ActiveView(), window);
     EXPECT_FALSE(window->NeedReload());
     EXPECT_TRUE(window->parentWidget()->isMaximized());
+    EXPECT_TRUE(print->isEnabled());
   }
   // A point-value window hides once its trend window is no longer in view.
   form.FormFlotGraph(1)->CmdShowSatelliteClick();
