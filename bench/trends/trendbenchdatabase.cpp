@@ -8,6 +8,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
@@ -38,10 +39,13 @@ constexpr int kConnectTimeoutMs = 10000;
 
 }  // namespace
 
-TrendBenchDatabase::TrendBenchDatabase()
+TrendBenchDatabase::TrendBenchDatabase(TDateTime lastDay, int days)
     : m_name(QStringLiteral("flot_trends_bench_%1").arg(getpid())),
-      m_qtName(QStringLiteral("trend-bench-%1").arg(getpid())) {
-  ShiftRange(Day(), 3, m_start, m_stop);
+      m_qtName(QStringLiteral("trend-bench-%1").arg(getpid())),
+      m_days(std::max(days, 1)) {
+  TDateTime unused = 0;
+  ShiftRange(lastDay - (m_days - 1), 3, m_start, unused);
+  ShiftRange(lastDay, 3, unused, m_stop);
 }
 
 TrendBenchDatabase::~TrendBenchDatabase() {
@@ -145,11 +149,24 @@ bool TrendBenchDatabase::FillTable(QString& error) {
       return false;
     }
   }
-  // One statement for the whole day; the values wander slowly around their
-  // typical levels, as a running plant's do.
+  // One statement a day; the values wander slowly around their typical
+  // levels, as a running plant's do.
+  for (int day = 0; day < m_days; ++day) {
+    if (!InsertDay(query, day, error)) return false;
+  }
+  if (!query.exec(QStringLiteral("SELECT COUNT(*) FROM puf_data")) || !query.next() ||
+      query.value(0).toInt() != RowCount()) {
+    error = QStringLiteral("the table does not hold %1 rows").arg(RowCount());
+    return false;
+  }
+  return true;
+}
+
+bool TrendBenchDatabase::InsertDay(QSqlQuery& query, int day, QString& error) {
+  const QStringList values = ValueColumns();
   QString insert = QStringLiteral("INSERT INTO puf_data VALUES ");
-  for (int row = 0; row < kRows; ++row) {
-    if (row > 0) insert += u',';
+  for (int row = day * kRows; row < (day + 1) * kRows; ++row) {
+    if (row > day * kRows) insert += u',';
     insert += QStringLiteral("('") +
               FormatDateTime(QStringLiteral("yyyy-mm-dd hh:nn:ss"), m_start + row / 1440.0) + u'\'';
     for (qsizetype column = 0; column < values.size(); ++column) {
@@ -163,11 +180,6 @@ bool TrendBenchDatabase::FillTable(QString& error) {
   }
   if (!query.exec(insert)) {
     error = QStringLiteral("insert: ") + query.lastError().text();
-    return false;
-  }
-  if (!query.exec(QStringLiteral("SELECT COUNT(*) FROM puf_data")) || !query.next() ||
-      query.value(0).toInt() != kRows) {
-    error = QStringLiteral("the table does not hold %1 rows").arg(kRows);
     return false;
   }
   return true;
