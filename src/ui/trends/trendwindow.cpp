@@ -108,7 +108,7 @@ QStringList TTrendWindow::PrintHeading() const {
 
 QRect TTrendWindow::PrintArea() const {
   const QWidget* top = findChild<QWidget*>(QStringLiteral("PanelTop"), Qt::FindDirectChildrenOnly);
-  if (top == nullptr || !top->isVisible()) return rect();
+  if (top == nullptr || top->isHidden()) return rect();
   return QRect(0, top->geometry().bottom() + 1, width(), height() - top->geometry().bottom() - 1);
 }
 
