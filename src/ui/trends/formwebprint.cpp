@@ -4,11 +4,13 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 #include "ui/trends/printableview.h"
@@ -47,6 +49,9 @@ bool StandardPageSetup(QPrinter& printer, QWidget* parent) {
 
 void StandardPreview(QPrinter& printer, QWidget* parent, const std::function<void(QPrinter*)>& paint) {
   QPrintPreviewDialog dialog(&printer, parent);
+  // Big enough to read a page of figures; its own default is a small window.
+  if (const QScreen* screen = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen())
+    dialog.resize(screen->availableGeometry().size() * 4 / 5);
   QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, paint);
   dialog.exec();
 }
@@ -190,7 +195,7 @@ void TFormWebPrint::ButPrintClick() {
     Message(QMessageBox::Warning, u"Окно для печати закрыто: ничего не напечатано."_qs);
     return;
   }
-  if (!PrintReport(m_printer, *view, PageInfo())) {
+  if (PrinterMissing(m_printer) || !PrintReport(m_printer, *view, PageInfo())) {
     const QString name = m_printer.printerName();
     Message(
         QMessageBox::Warning,

@@ -174,10 +174,10 @@ void PaintReportPage(QPainter& painter, const QRectF& page, const TPrintableView
 }
 
 bool PrintReport(QPrinter& printer, const TPrintableView& view, const ReportPageInfo& info) {
-  // A PDF printer without a file name is what Qt offers when no printer is
-  // installed; begin() fails then, but say so before trying.
+  // A PDF printer without a file name (what Qt offers when no printer is
+  // installed) is no printer for PrintWindow's "Печать"; a preview paints
+  // on that very printer through its own engine, so it is not refused here.
   if (!printer.isValid()) return false;
-  if (printer.outputFormat() == QPrinter::PdfFormat && printer.outputFileName().isEmpty()) return false;
   // Coordinates on paper are reals whatever the resolution; at the one of
   // pictures the body's picture keeps its font sizes (see DrawBody).
   printer.setResolution(QPicture().logicalDpiX());
@@ -187,6 +187,11 @@ bool PrintReport(QPrinter& printer, const TPrintableView& view, const ReportPage
   const QRectF page(QPointF(0, 0), printer.pageRect(QPrinter::DevicePixel).size());
   PaintReportPage(painter, page, view, info);
   return painter.end();
+}
+
+bool PrinterMissing(const QPrinter& printer) {
+  return !printer.isValid() ||
+         (printer.outputFormat() == QPrinter::PdfFormat && printer.outputFileName().isEmpty());
 }
 
 bool WritePdf(const QString& path, const TPrintableView& view, const ReportPageInfo& info, QString* error) {

@@ -41,9 +41,15 @@ void PaintReportPage(QPainter& painter, const QRectF& page, const TPrintableView
                      const ReportPageInfo& info);
 
 // Prints (or fills a preview with) one page on "printer" in its current
-// layout, at the resolution of QPicture (it sets it); false when the printer cannot be painted on (no valid
-// printer, no output file) and nothing was printed.
+// layout, at the resolution of QPicture (it sets it); false when the printer
+// cannot be painted on and nothing was printed. A PDF printer without a file
+// name is the caller's to refuse (see PrinterMissing): a preview paints on
+// exactly such a printer.
 bool PrintReport(QPrinter& printer, const TPrintableView& view, const ReportPageInfo& info);
+
+// No printer to print on: an invalid one, or the PDF output without a file
+// name that Qt offers when none is installed.
+bool PrinterMissing(const QPrinter& printer);
 
 // Writes the page as a one-page PDF (ReportPageLayout) to "path", titled with
 // the first heading line and created by the plant title. The file is written

@@ -2,12 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPageSize>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
 #include "printfixtures.h"
@@ -312,6 +317,43 @@ TEST_F(FormWebPrintTest, Preview_PaintsThePageOfTheView) {
   EXPECT_TRUE(text.contains(u"31415"_qs));
   EXPECT_EQ(PdfImageCount(path), 0);
   EXPECT_TRUE(m_messages.empty());
+}
+
+}  // namespace
+
+namespace {
+
+// Qt's own preview dialog, on the window's own printer as it stands on a
+// computer without a printer (PDF output and no file): it must show the page.
+TEST(FormWebPrintPreview, TheStandardPreviewShowsOnePageWithoutAnyPrinterInstalled) {
+  FakePrintableView view;
+  TFormWebPrint form([&]() -> QWidget* { return &view; });
+  form.ActiveViewChanged();
+  int pages = -1;
+  bool found = false;
+  QElapsedTimer waited;
+  waited.start();
+  std::function<void()> look = [&] {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      auto* dialog = qobject_cast<QPrintPreviewDialog*>(top);
+      if (dialog == nullptr || !dialog->isVisible()) continue;
+      found = true;
+      auto* preview = dialog->findChild<QPrintPreviewWidget*>();
+      pages = preview != nullptr ? preview->pageCount() : -1;
+      if (pages > 0 || waited.elapsed() > 3000) {
+        dialog->reject();
+        return;
+      }
+    }
+    QTimer::singleShot(20, look);
+  };
+  QTimer::singleShot(0, look);
+  auto* button = form.findChild<QPushButton*>(u"ButPreview"_qs);
+  ASSERT_NE(button, nullptr);
+  ASSERT_TRUE(button->isEnabled());
+  button->click();
+  EXPECT_TRUE(found);
+  EXPECT_EQ(pages, 1);
 }
 
 }  // namespace

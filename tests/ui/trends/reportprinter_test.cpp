@@ -168,11 +168,14 @@ TEST_F(ReportPrinterTest, WritePdf_WriteFailsMidway_KeepsTheOldFileAndNoFragment
   EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList{u"svod.pdf"_qs});
 }
 
-TEST_F(ReportPrinterTest, PrintReport_PdfPrinterWithoutAFile_PrintsNothing) {
+// What Qt offers without an installed printer is no printer for "Печать".
+TEST_F(ReportPrinterTest, PrinterMissing_PdfOutputWithoutAFile) {
   QPrinter printer;
   printer.setOutputFormat(QPrinter::PdfFormat);
   printer.setOutputFileName(QString());
-  EXPECT_FALSE(PrintReport(printer, m_view, TestInfo()));
+  EXPECT_TRUE(PrinterMissing(printer));
+  printer.setOutputFileName(m_dir.filePath(u"printed.pdf"_qs));
+  EXPECT_FALSE(PrinterMissing(printer));
 }
 
 TEST(ReportPlantTitle, TheDisplayNameWhenOneIsSetElseTheConsoleName) {
