@@ -121,17 +121,24 @@ class TConfig {
   Setting<bool> AutoStartControl{true};
   Setting<bool> LanServer{true};
   // Optional keys of the TCP query server, read but never written: an
-  // engineer adds them by hand, and a file without them keeps the server as
-  // it always was (all addresses, port 7777, everyone, no idle limit).
-  Setting<int> LanPort{kDefaultLanPort};                 // 1 ... 65535
-  Setting<QString> LanBindAddress;                       // empty: all addresses
-  Setting<QString> LanAllow;                             // empty: everyone
-  Setting<int> LanIdleTimeout{0};                        // seconds, 0 = never
+  // engineer adds them by hand; without them the server listens on all
+  // addresses, port 7777, for everyone, and closes a connection that has
+  // been silent for 10 minutes (far above any station's polling interval).
+  Setting<int> LanPort{kDefaultLanPort};                      // 1 ... 65535
+  Setting<QString> LanBindAddress;                            // empty: all addresses
+  Setting<QString> LanAllow;                                  // empty: everyone
+  Setting<int> LanIdleTimeout{600};                           // seconds, 0 = never
   Setting<int> LanMaxConnections{kDefaultLanMaxConnections};  // at least 1
   // The desktop's date and time settings program with its arguments, for
   // the main window's date-and-time command; empty: the first of the usual
   // desktops' programs that is installed. Read but never written, like the above.
   Setting<QString> TimeSetCommand;
+  // The minute-record journal beside the INI file; read, never written.
+  Setting<bool> MinuteJournal{true};
+  // Seconds between attempts to open a port that failed or went away
+  // (fieldbus and station line); 0: the thread ends, as it always did.
+  // Read, never written.
+  Setting<int> PortRetrySec{10};
 
   // Reads every stored field; absent or unreadable values keep the current
   // ones. The secret is unscrambled with "crypt".

@@ -94,7 +94,7 @@ constexpr SettingEntry kTable[] = {
     {.Section = "System", .Key = "LanAllow", .Default = "empty", .Written = false,
      .Meaning = "read only: addresses/networks allowed to connect; empty = everyone",
      .Kind = Text, .Field = FieldOf<&TConfig::LanAllow>},
-    {.Section = "System", .Key = "LanIdleTimeout", .Default = "0", .Min = 0, .Max = kIntMax, .Written = false,
+    {.Section = "System", .Key = "LanIdleTimeout", .Default = "600", .Min = 0, .Max = kIntMax, .Written = false,
      .Meaning = "read only: seconds without a byte before a connection is closed; 0 = never",
      .Kind = Integer, .Field = FieldOf<&TConfig::LanIdleTimeout>, .Fallback = OutOfRange::BuiltIn},
     {.Section = "System", .Key = "LanMaxConnections", .Default = "64", .Min = 1, .Max = kIntMax,
@@ -105,6 +105,9 @@ constexpr SettingEntry kTable[] = {
                 "arguments; empty: the first installed of `gnome-control-center datetime`, "
                 "`systemsettings kcm_clock`, `systemsettings5 clock`, `mate-time-admin`, `time-admin`",
      .Kind = Text, .Field = FieldOf<&TConfig::TimeSetCommand>},
+    {.Section = "System", .Key = "MinuteJournal", .Default = "1", .Written = false,
+     .Meaning = "read only: keep the minute records the station has not collected in minutes.journal beside this file; 0 = in memory only",
+     .Kind = Flag, .Field = FieldOf<&TConfig::MinuteJournal>},
 
     {.Section = "COM", .Key = "HardReadPort", .Default = "COM2",
      .Meaning = "serial port of the input modules (\"COMn\" is /dev/ttyS(n-1); other names are device paths)",
@@ -127,6 +130,9 @@ constexpr SettingEntry kTable[] = {
     {.Section = "COM", .Key = "LinkPortSpeed", .Default = "38400", .Min = 110, .Max = 256000,
      .Meaning = "baud rate of ServerLinkPort",
      .Kind = Integer, .Field = FieldOf<&TConfig::LinkPortSpeed>, .Choices = kPortSpeeds},
+    {.Section = "COM", .Key = "PortRetrySec", .Default = "10", .Min = 0, .Max = 3600, .Written = false,
+     .Meaning = "read only: seconds between attempts to open a port that failed or went away; 0 = give up",
+     .Kind = Integer, .Field = FieldOf<&TConfig::PortRetrySec>, .Fallback = OutOfRange::BuiltIn},
 
     {.Section = "ICP", .Key = "I7017_1_addr", .Default = "1", .Min = 0, .Max = kLastModuleAddress,
      .Meaning = "address of the input module of section 1",

@@ -473,9 +473,10 @@ TEST_F(ConfigTest, QueryServerKeysAreReadCheckedAndNeverWritten) {
   };
   const Case cases[] = {
       {"LanPort=8080\r\nLanIdleTimeout=300\r\nLanMaxConnections=8\r\n", 8080, 300, 8},
-      {"", 7777, 0, 64},
-      {"LanPort=0\r\nLanIdleTimeout=-5\r\nLanMaxConnections=0\r\n", 7777, 0, 64},
-      {"LanPort=70000\r\nLanMaxConnections=-1\r\n", 7777, 0, 64},
+      {"", 7777, 600, 64},
+      {"LanPort=0\r\nLanIdleTimeout=-5\r\nLanMaxConnections=0\r\n", 7777, 600, 64},
+      {"LanPort=70000\r\nLanMaxConnections=-1\r\n", 7777, 600, 64},
+      {"LanIdleTimeout=0\r\n", 7777, 0, 64},
   };
   for (const Case& c : cases) {
     WriteFile(QByteArray("[System]\r\nLanBindAddress=10.0.0.5\r\nLanAllow=10.0.0.0/8, 192.168.1.7\r\n") +
