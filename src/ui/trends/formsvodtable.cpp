@@ -136,19 +136,7 @@ TFormSvodTable::TFormSvodTable(SummarySource source, QWidget* owner)
   m_butReload->setGeometry(-200, -200, 75, 25);
   connect(m_butReload, &QPushButton::clicked, this, [this] { ButReloadClick(); });
 
-  m_waitPanel = new QLabel(u"Дождитесь загрузки данных"_qs, this);
-  m_waitPanel->setObjectName(u"WaitPanel"_qs);
-  m_waitPanel->setAlignment(Qt::AlignCenter);
-  m_waitPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
-  m_waitPanel->setLineWidth(2);
-  m_waitPanel->setAutoFillBackground(true);
-  QFont waitFont = m_waitPanel->font();
-  waitFont.setPixelSize(16);
-  waitFont.setBold(true);
-  m_waitPanel->setFont(waitFont);
-  m_waitPanel->resize(320, 60);
-  m_waitPanel->setCursor(Qt::BusyCursor);
-  m_waitPanel->hide();
+  m_waitPanel = MakeWaitPanel(this);
 
   m_reader = new TSummaryReader(m_source.Database, this);
   connect(m_reader, &TSummaryReader::BlockFinished, this, [this](int index, const SummaryResult& result) {

@@ -1,6 +1,5 @@
 #include "ui/trends/historyreader.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QMetaObject>
 #include <QSqlError>
@@ -11,6 +10,7 @@
 
 #include "storage/database.h"
 #include "storage/databasethread.h"
+#include "ui/trends/readerwake.h"
 
 namespace {
 
@@ -33,20 +33,6 @@ struct THistoryReader::Shared {
   bool Abandoned = false;
   THistoryReader* Owner = nullptr;
 };
-
-namespace {
-
-// Asks the reader's thread to collect; at most one wake-up waits at a time.
-// The data itself goes through the mutex, the event only says "look".
-void Wake(bool& posted, const std::function<void()>& collect) {
-  if (posted) return;
-  QCoreApplication* app = QCoreApplication::instance();
-  if (app == nullptr) return;
-  posted = true;
-  QMetaObject::invokeMethod(app, collect, Qt::QueuedConnection);
-}
-
-}  // namespace
 
 THistoryReader::THistoryReader(TDatabaseThread* database, QObject* parent)
     : QObject(parent), m_database(database) {}
@@ -101,7 +87,7 @@ bool THistoryReader::Start(TDateTime from, TDateTime to) {
         shared->Error = error;
         shared->Warnings = warnings;
       }
-      Wake(shared->WakePosted, collect);
+      PostWakeOnce(shared->WakePosted, collect);
       return !shared->Abandoned;
     };
     if (!connection.Connected()) {

@@ -1,7 +1,5 @@
 #include "ui/trends/summaryreader.h"
 
-#include <QCoreApplication>
-#include <QMetaObject>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -11,6 +9,7 @@
 
 #include "storage/database.h"
 #include "storage/databasethread.h"
+#include "ui/trends/readerwake.h"
 
 SummaryConstants DefaultSummaryConstants() {
   SummaryConstants constants{};
@@ -43,16 +42,6 @@ constexpr SummedQuantity kQuantities[] = {
     {kKVF, "RVF", "VF"},      {kKGF, "RGF", "GF"},       {kKVRRS, "TRRS", "VRRS"},
     {kKVRRP, "TRRP", "VRRP"}, {kKVRRFL, "TRFL", "VRFL"},
 };
-
-// Asks the reader's thread to collect; at most one wake-up waits at a time.
-// The data itself goes through the mutex, the event only says "look".
-void Wake(bool& posted, const std::function<void()>& collect) {
-  if (posted) return;
-  QCoreApplication* app = QCoreApplication::instance();
-  if (app == nullptr) return;
-  posted = true;
-  QMetaObject::invokeMethod(app, collect, Qt::QueuedConnection);
-}
 
 SummaryResult Failed(const QString& error) {
   SummaryResult result;
@@ -164,13 +153,13 @@ bool TSummaryReader::Start(const std::vector<SummaryInterval>& intervals, const 
     std::lock_guard lock(shared->Mutex);
     shared->Results.emplace_back(index, std::move(result));
     ++shared->Done;
-    Wake(shared->WakePosted, collect);
+    PostWakeOnce(shared->WakePosted, collect);
   };
   if (m_database == nullptr || intervals.empty()) {
     for (int i = 0; i < shared->Count; ++i) handOver(i, Failed(QStringLiteral("no history database")));
     if (intervals.empty()) {
       std::lock_guard lock(shared->Mutex);
-      Wake(shared->WakePosted, collect);
+      PostWakeOnce(shared->WakePosted, collect);
     }
     return true;
   }

@@ -1,6 +1,7 @@
 #include "ui/trends/trendstyle.h"
 
 #include <QFont>
+#include <QLabel>
 #include <QPalette>
 #include <QWidget>
 
@@ -60,4 +61,21 @@ void ApplyTrendGraphDesign(TLevelGraph& graph) {
   graph.SetAutoYMin(false);
   graph.SetAutoYMax(false);
   graph.SetAutoYScale(false);
+}
+
+QLabel* MakeWaitPanel(QWidget* owner) {
+  auto* panel = new QLabel(u"Дождитесь загрузки данных"_qs, owner);
+  panel->setObjectName(QStringLiteral("WaitPanel"));
+  panel->setAlignment(Qt::AlignCenter);
+  panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  panel->setLineWidth(2);
+  panel->setAutoFillBackground(true);
+  QFont font = panel->font();
+  font.setPixelSize(16);
+  font.setBold(true);
+  panel->setFont(font);
+  panel->resize(320, 60);
+  panel->setCursor(Qt::BusyCursor);
+  panel->hide();
+  return panel;
 }

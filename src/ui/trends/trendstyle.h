@@ -5,6 +5,7 @@
 #include "ui/elements/tcolor.h"
 
 class QFont;
+class QLabel;
 class QWidget;
 class TLabel;
 class TLevelGraph;
@@ -20,6 +21,9 @@ void SetTrendBackground(QWidget& widget, TColor color);
 // A caption's text colour.
 void SetTrendTextColor(QWidget& widget, TColor color);
 TColor TrendTextColor(const QWidget& widget);
+// The hidden "WaitPanel" a window shows while it loads: "Дождитесь загрузки
+// данных" on a raised panel of 320 x 60; the window places it.
+QLabel* MakeWaitPanel(QWidget* owner);
 // A caption on "parent", sized to its text.
 TLabel* MakeTrendCaption(QWidget* parent, const QString& name, const QString& text, const QFont& font,
                          TColor color);

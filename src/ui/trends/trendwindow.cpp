@@ -17,6 +17,7 @@
 #include "ui/trends/historyreader.h"
 #include "ui/trends/levelgraph.h"
 #include "ui/trends/trendcsvexport.h"
+#include "ui/trends/trendstyle.h"
 
 namespace {
 
@@ -49,19 +50,7 @@ TTrendWindow::TTrendWindow(TrendSource source, TrendWindowRules rules, QWidget* 
   m_butReload->setGeometry(-200, -200, 75, 25);
   connect(m_butReload, &QPushButton::clicked, this, [this] { ButReloadClick(); });
 
-  m_waitPanel = new QLabel(u"Дождитесь загрузки данных"_qs, this);
-  m_waitPanel->setObjectName(QStringLiteral("WaitPanel"));
-  m_waitPanel->setAlignment(Qt::AlignCenter);
-  m_waitPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
-  m_waitPanel->setLineWidth(2);
-  m_waitPanel->setAutoFillBackground(true);
-  QFont waitFont = m_waitPanel->font();
-  waitFont.setPixelSize(16);
-  waitFont.setBold(true);
-  m_waitPanel->setFont(waitFont);
-  m_waitPanel->resize(320, 60);
-  m_waitPanel->setCursor(Qt::BusyCursor);
-  m_waitPanel->hide();
+  m_waitPanel = MakeWaitPanel(this);
 
   m_reader = new THistoryReader(m_source.Database, this);
   connect(m_reader, &THistoryReader::RowsArrived, this, [this](const std::vector<TrendRow>& rows) {
@@ -80,30 +69,25 @@ TTrendWindow::TTrendWindow(TrendSource source, TrendWindowRules rules, QWidget* 
 
 TTrendWindow::~TTrendWindow() = default;
 
-void TTrendWindow::ShownInterval(TDateTime& day, int& shift, TDateTime& start, TDateTime& stop) const {
+TTrendWindow::Shown TTrendWindow::ShownInterval() const {
+  Shown shown;
   if (m_intervalStop > 0) {
-    day = m_day;
-    shift = m_shiftChoice;
-    start = m_intervalStart;
-    stop = m_intervalStop;
-    return;
+    shown = {m_day, m_shiftChoice, m_intervalStart, m_intervalStop};
+    return shown;
   }
-  day = DateTimeFromQDateTime(m_datePicker->date().startOfDay());
-  shift = std::clamp(m_comboBox->currentIndex() + 1, 1, 3);
-  ShiftRange(day, shift, start, stop);
+  shown.Day = DateTimeFromQDateTime(m_datePicker->date().startOfDay());
+  shown.Shift = std::clamp(m_comboBox->currentIndex() + 1, 1, 3);
+  ShiftRange(shown.Day, shown.Shift, shown.Start, shown.Stop);
+  return shown;
 }
 
 QStringList TTrendWindow::PrintHeading() const {
-  TDateTime day = 0;
-  int shift = 3;
-  TDateTime start = 0;
-  TDateTime stop = 0;
-  ShownInterval(day, shift, start, stop);
+  const Shown shown = ShownInterval();
   const QString pattern = QStringLiteral("dd.MM.yyyy hh:mm:ss");
-  return {PrintTitle(), u"За "_qs + QDateTimeFromDateTime(day).toString(QStringLiteral("dd.MM.yyyy")) +
-                            u", "_qs + m_comboBox->itemText(shift - 1).toLower() + u": "_qs +
-                            QDateTimeFromDateTime(start).toString(pattern) + u" – "_qs +
-                            QDateTimeFromDateTime(stop).toString(pattern)};
+  return {PrintTitle(), u"За "_qs + QDateTimeFromDateTime(shown.Day).toString(QStringLiteral("dd.MM.yyyy")) +
+                            u", "_qs + m_comboBox->itemText(shown.Shift - 1).toLower() + u": "_qs +
+                            QDateTimeFromDateTime(shown.Start).toString(pattern) + u" – "_qs +
+                            QDateTimeFromDateTime(shown.Stop).toString(pattern)};
 }
 
 QRect TTrendWindow::PrintArea() const {
@@ -113,23 +97,15 @@ QRect TTrendWindow::PrintArea() const {
 }
 
 QString TTrendWindow::ExportFileStem() const {
-  TDateTime day = 0;
-  int shift = 3;
-  TDateTime start = 0;
-  TDateTime stop = 0;
-  ShownInterval(day, shift, start, stop);
+  const Shown shown = ShownInterval();
   static const char* const kShiftNames[] = {"smena1", "smena2", "sutki"};
-  return objectName() + u"-"_qs + QDateTimeFromDateTime(day).toString(QStringLiteral("yyyy-MM-dd")) +
-         u"-"_qs + QLatin1String(kShiftNames[shift - 1]);
+  return objectName() + u"-"_qs + QDateTimeFromDateTime(shown.Day).toString(QStringLiteral("yyyy-MM-dd")) +
+         u"-"_qs + QLatin1String(kShiftNames[shown.Shift - 1]);
 }
 
 void TTrendWindow::ExportCsv(const QString& path, ExportDone done) {
-  TDateTime day = 0;
-  int shift = 3;
-  TDateTime start = 0;
-  TDateTime stop = 0;
-  ShownInterval(day, shift, start, stop);
-  TTrendCsvExport::Start(m_source, start, stop, ExportColumns(), path, std::move(done), this);
+  const Shown shown = ShownInterval();
+  TTrendCsvExport::Start(m_source, shown.Start, shown.Stop, ExportColumns(), path, std::move(done), this);
 }
 
 TDateTime TTrendWindow::Now() const {

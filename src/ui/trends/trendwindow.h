@@ -128,7 +128,13 @@ class TTrendWindow : public QWidget, public TPrintableView {
 
   // The day, the shift and the interval the graphs show: those of the last
   // reload, or of the picker and the shift box before the first one.
-  void ShownInterval(TDateTime& day, int& shift, TDateTime& start, TDateTime& stop) const;
+  struct Shown {
+    TDateTime Day = 0;
+    int Shift = 3;
+    TDateTime Start = 0;
+    TDateTime Stop = 0;
+  };
+  Shown ShownInterval() const;
 
   // Printing and export (see the class comment).
   QStringList PrintHeading() const override;
