@@ -42,8 +42,10 @@ bool ActivateWorkerLink(TICPLink& link, const QString& port, int speed, bool emu
   return link.GetActive() || emulationOn;
 }
 
-void RunPacedCycles(ThreadControl& control, const std::function<bool()>& cycle) {
+void RunPacedCycles(ThreadControl& control, const std::function<bool()>& cycle,
+                    const std::function<bool()>& beforeCycle) {
   while (!control.StopRequest.load()) {
+    if (beforeCycle && !beforeCycle()) break;
     const uint32_t t0 = TickCount();
     control.CycleCount.fetch_add(1);
     if (control.StopRequest.load()) break;

@@ -37,4 +37,7 @@ bool ActivateWorkerLink(TICPLink& link, const QString& port, int speed, bool emu
 // The worker loop until StopRequest: a cycle starts about every 980 ms (its
 // work, 50 ms, then the rest of the period); a cycle that returns false counts
 // one error unless the stop request cut it short; an exception only beeps.
-void RunPacedCycles(ThreadControl& control, const std::function<bool()>& cycle);
+// "beforeCycle", when given, runs before each cycle and may block (a worker
+// waiting for its port); false from it ends the loop.
+void RunPacedCycles(ThreadControl& control, const std::function<bool()>& cycle,
+                    const std::function<bool()>& beforeCycle = {});

@@ -256,6 +256,7 @@ bool TICPLink::ConnectToPort(int32_t speed) {
     m_timeouts = timeouts;
   }
   m_port = std::move(port);
+  m_portLost = false;
   m_active = true;
   return true;
 }
@@ -282,6 +283,7 @@ bool TICPLink::SendString(const QString& text) {
   m_port->clearError();
   if (m_port->write(block) != block.size()) {
     m_port->clear(QSerialPort::Output);
+    ProbePortLost();
     ErrMessage(kSendFailed);
     return false;
   }
@@ -298,6 +300,7 @@ bool TICPLink::SendString(const QString& text) {
     if (!stalled || ++zeroWrites >= kMaxZeroWrites) {
       // What is left of a failed block must not go out in front of the next one.
       m_port->clear(QSerialPort::Output);
+      ProbePortLost();
       ErrMessage(kSendFailed);
       return false;
     }
@@ -309,6 +312,10 @@ bool TICPLink::SendString(const QString& text) {
 }
 
 bool TICPLink::ReadByte(char& byte) {
+  if (!m_port->isOpen()) {  // the port object gave up on the device itself
+    m_portLost = true;
+    return false;
+  }
   if (m_port->bytesAvailable() == 0) {
     const int waitMs = m_timeouts.ByteWaitMs();
     const Clock::time_point started = Clock::now();
@@ -316,7 +323,10 @@ bool TICPLink::ReadByte(char& byte) {
     // time-out error with its message text each time, which a silent module
     // would pay for twenty times a second.
     pollfd request{m_port->handle(), POLLIN, 0};
-    const bool readable = ::poll(&request, 1, waitMs) > 0 && (request.revents & POLLIN) != 0;
+    const bool ready = ::poll(&request, 1, waitMs) > 0;
+    // A hung-up device also reports itself readable, with nothing to read.
+    if (ready && (request.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) m_portLost = true;
+    const bool readable = ready && !m_portLost && (request.revents & POLLIN) != 0;
     if (!readable || !m_port->waitForReadyRead(0)) {
       // A port whose device went away reports at once, again and again; wait
       // out the byte's time as a quiet line would, instead of spinning.
@@ -360,11 +370,23 @@ bool TICPLink::ReceiveLine(QString& answer) {
         return false;
       }
     }
-    if (Clock::now() - started > milliseconds(kLineLimitMs) || Aborted()) {
+    // A device that is gone will send nothing more: no point waiting out the line's time.
+    if (Clock::now() - started > milliseconds(kLineLimitMs) || Aborted() || m_portLost) {
       ErrMessage(kReceiveFailed);
       return false;
     }
   }
+}
+
+bool TICPLink::ProbePortLost() {
+  if (!m_port || !m_port->isOpen()) {
+    m_portLost = true;
+    return true;
+  }
+  pollfd request{m_port->handle(), POLLOUT, 0};
+  if (::poll(&request, 1, 0) > 0 && (request.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
+    m_portLost = true;
+  return m_portLost;
 }
 
 bool TICPLink::TryTakeLinkLock() {

@@ -97,6 +97,13 @@ class TICPLink {
   // The single error path: Status = text, ErrorCounter + 1.
   void ErrMessage(const QString& text);
 
+  // True once the exchanges found the device behind the open port gone (a
+  // hang-up, an unplugged adapter, a closed pseudo-terminal): nothing more
+  // will come through this handle, only a new ConnectToPort can help. A line
+  // that is merely silent never sets it. Cleared by a successful
+  // ConnectToPort. Any thread.
+  bool GetPortLost() const { return m_portLost.load(); }
+
   // While the flag is set, a reception in progress gives up at its next byte
   // attempt (a worker's stop request, so a stop does not wait for a dead
   // module). Set before the worker starts; nullptr for none.
@@ -118,6 +125,9 @@ class TICPLink {
   // ReciveString with its outcome: false on failure ("line" is then empty).
   bool ReceiveLine(QString& line);
   bool Aborted() const { return m_abort != nullptr && m_abort->load(); }
+  // Asks the driver, without waiting, whether the device has gone away; sets
+  // PortLost when it has.
+  bool ProbePortLost();
   // The link lock: taken within kLockWaitMs or not at all.
   bool TryTakeLinkLock();
   void ReleaseLinkLock();
@@ -137,6 +147,7 @@ class TICPLink {
   std::atomic<bool> m_active{false};
   std::atomic<bool> m_sended{false};
   std::atomic<bool> m_recived{false};
+  std::atomic<bool> m_portLost{false};
   const std::atomic<bool>* m_abort = nullptr;
 
   // The link lock that serialises SendCommand. A flag under a mutex rather

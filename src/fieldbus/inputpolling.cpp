@@ -57,7 +57,9 @@ TInputPolling::TInputPolling(TConfig& config, ProcessState& state, TICPLink& lin
       m_link(link),
       m_answers(answers),
       m_emulationOn(emulationOn),
-      m_now(std::move(now)) {}
+      m_now(std::move(now)),
+      m_portKeeper(link, config.HardReadPort, config.ReadPortSpeed, config.PortRetrySec, u"Поток приема"_qs,
+                   [](const QString& port) { return u"Поток приема: Не могу подключить порт "_qs + port; }) {}
 
 bool TInputPolling::ReadModule(int module) {
   if (module < 0 || module >= kInputModuleCount) return false;
@@ -93,13 +95,15 @@ bool TInputPolling::ReadModules() {
 }
 
 void TInputPolling::Run(ThreadControl& control) {
-  if (!ActivateWorkerLink(m_link, m_config.HardReadPort, m_config.ReadPortSpeed, m_emulationOn.load())) {
-    AddLogMessage(u"Поток приема: Не могу подключить порт "_qs + m_link.GetPortName());
-    return;
-  }
-  RunPacedCycles(control, [this] {
-    return ReadModules() && TranslateIn(m_state, m_config) && UpdateStateRecord(m_state, m_config, m_now()) &&
-           CalcWorks(m_state, m_config);
-  });
+  // Emulated modules keep the cycle going while the port is away.
+  const auto mayRunWithout = [this] { return m_emulationOn.load(); };
+  if (!m_portKeeper.Open(control, mayRunWithout)) return;
+  RunPacedCycles(
+      control,
+      [this] {
+        return ReadModules() && TranslateIn(m_state, m_config) &&
+               UpdateStateRecord(m_state, m_config, m_now()) && CalcWorks(m_state, m_config);
+      },
+      [&] { return m_portKeeper.Keep(control, mayRunWithout); });
   m_link.SetActive(false);
 }

@@ -11,6 +11,7 @@
 
 #include "common/tdatetime.h"
 #include "configuration/setting.h"
+#include "fieldbus/portkeeper.h"
 
 class TConfig;
 class TICPLink;
@@ -60,7 +61,11 @@ class TInputPolling {
   // Both modules, always both; true when at least one answered.
   bool ReadModules();
   // The thread procedure: opens the link, cycles until StopRequest, closes it.
+  // A port that does not open or goes away is tried again (TPortKeeper).
   void Run(ThreadControl& control);
+
+  // For tests: the retry timing. Not while the thread runs.
+  TPortKeeper& PortKeeper() { return m_portKeeper; }
 
  private:
   TConfig& m_config;
@@ -69,4 +74,5 @@ class TInputPolling {
   ModuleAnswers& m_answers;
   const std::atomic<bool>& m_emulationOn;
   std::function<TDateTime()> m_now;
+  TPortKeeper m_portKeeper;
 };

@@ -34,7 +34,12 @@ QString OutputCommand(int address, int channel, double value) {
 
 TOutputDriving::TOutputDriving(TConfig& config, ProcessState& state, TICPLink& link,
                                const std::atomic<bool>& emulationOn)
-    : m_config(config), m_state(state), m_link(link), m_emulationOn(emulationOn) {}
+    : m_config(config),
+      m_state(state),
+      m_link(link),
+      m_emulationOn(emulationOn),
+      m_portKeeper(link, config.HardWritePort, config.WritePortSpeed, config.PortRetrySec, u"Поток записи"_qs,
+                   [](const QString& port) { return u"Поток записи: Не могу подключить порт."_qs + port; }) {}
 
 bool TOutputDriving::PrepareOutputs() {
   for (int section = 0; section < kOutputModuleCount; ++section) {
@@ -74,10 +79,11 @@ bool TOutputDriving::WriteOutputs(const std::atomic<bool>* stop) {
 }
 
 void TOutputDriving::Run(ThreadControl& control) {
-  if (!ActivateWorkerLink(m_link, m_config.HardWritePort, m_config.WritePortSpeed, m_emulationOn.load())) {
-    AddLogMessage(u"Поток записи: Не могу подключить порт."_qs + m_link.GetPortName());
-    return;
-  }
-  RunPacedCycles(control, [&] { return PrepareOutputs() && WriteOutputs(&control.StopRequest); });
+  // With module emulation on the flows are still computed and converted.
+  const auto mayRunWithout = [this] { return m_emulationOn.load(); };
+  if (!m_portKeeper.Open(control, mayRunWithout)) return;
+  RunPacedCycles(
+      control, [&] { return PrepareOutputs() && WriteOutputs(&control.StopRequest); },
+      [&] { return m_portKeeper.Keep(control, mayRunWithout); });
   m_link.SetActive(false);
 }

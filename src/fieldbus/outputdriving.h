@@ -3,6 +3,8 @@
 #include <QString>
 #include <atomic>
 
+#include "fieldbus/portkeeper.h"
+
 class TConfig;
 class TICPLink;
 struct ProcessState;
@@ -35,11 +37,16 @@ class TOutputDriving {
   // not be sent or got no answer. Stops early when "stop" is set.
   bool WriteOutputs(const std::atomic<bool>* stop = nullptr);
   // The thread procedure: opens the link, cycles until StopRequest, closes it.
+  // A port that does not open or goes away is tried again (TPortKeeper).
   void Run(ThreadControl& control);
+
+  // For tests: the retry timing. Not while the thread runs.
+  TPortKeeper& PortKeeper() { return m_portKeeper; }
 
  private:
   TConfig& m_config;
   ProcessState& m_state;
   TICPLink& m_link;
   const std::atomic<bool>& m_emulationOn;
+  TPortKeeper m_portKeeper;
 };

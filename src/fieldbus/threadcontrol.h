@@ -1,7 +1,10 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 
 #include "common/tdatetime.h"
 
@@ -20,4 +23,29 @@ struct ThreadControl {
   // Milliseconds the last cycle spent on its work (the exchanges and the
   // computation, without the pacing), for the hardware monitor and benchmarks.
   std::atomic<uint32_t> LastWorkMs{0};
+
+  // Sets StopRequest and wakes a worker blocked in WaitForStop. Any thread.
+  void RequestStop() {
+    {
+      // Taken so that the flag cannot be set between the waiter's test and
+      // its sleep, where the notification would be lost.
+      std::lock_guard lock(m_stopMutex);
+      StopRequest.store(true);
+    }
+    m_stopSignal.notify_all();
+  }
+
+  // Blocks the worker for "wait" or until a stop is requested, whichever
+  // comes first; true when a stop is requested. A worker that must wait long
+  // (a port that is gone) waits here rather than sleeping, so a stop ends
+  // the wait at once. Only RequestStop wakes it early; a plain store to
+  // StopRequest is seen when the wait ends.
+  bool WaitForStop(std::chrono::milliseconds wait) {
+    std::unique_lock lock(m_stopMutex);
+    return m_stopSignal.wait_for(lock, wait, [this] { return StopRequest.load(); });
+  }
+
+ private:
+  std::mutex m_stopMutex;  // orders StopRequest against m_stopSignal's waiters
+  std::condition_variable m_stopSignal;
 };

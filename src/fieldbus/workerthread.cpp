@@ -7,7 +7,7 @@ TWorkerThread::TWorkerThread(ThreadControl& control, QThread::Priority priority)
 
 TWorkerThread::~TWorkerThread() {
   if (m_thread) {
-    m_control.StopRequest.store(true);
+    m_control.RequestStop();
     m_thread->wait();
   }
 }
@@ -43,7 +43,7 @@ bool TWorkerThread::Start(std::function<void()> procedure, TDateTime now) {
 }
 
 bool TWorkerThread::Stop(int waitMs) {
-  m_control.StopRequest.store(true);
+  m_control.RequestStop();
   if (!m_thread) return true;
   return m_thread->wait(QDeadlineTimer(waitMs));
 }

@@ -17,7 +17,12 @@ constexpr unsigned long kIdleSleepMs = 50;
 
 TStationLink::TStationLink(TICPLink& link, const TConfig& config, ThreadControl& control,
                            TCommandSet& commands)
-    : m_link(link), m_config(config), m_control(control), m_commands(commands) {}
+    : m_link(link),
+      m_config(config),
+      m_control(control),
+      m_commands(commands),
+      m_portKeeper(link, config.ServerLinkPort, config.LinkPortSpeed, config.PortRetrySec, u"Поток связи"_qs,
+                   [](const QString& port) { return u"Поток связи: Не могу подключить порт"_qs + port; }) {}
 
 QByteArray TStationLink::Prefix() const {
   return ToCp1251(m_config.ServerLinkPrefix);
@@ -61,18 +66,12 @@ void TStationLink::HandleLine(const QString& line) {
 }
 
 void TStationLink::LinkThreadWork() {
-  if (!m_link.GetActive()) {
-    m_link.SetPortName(m_config.ServerLinkPort);
-    m_link.SetSpeed(m_config.LinkPortSpeed);
-    m_link.SetStatus(QString());
-    m_link.SetActive(true);
-    if (!m_link.GetActive()) {
-      AddLogMessage(u"Поток связи: Не могу подключить порт"_qs + m_link.GetPortName(), 0);
-      return;
-    }
-  }
+  // The station line has nothing to do without its port.
+  const auto mayRunWithout = [] { return false; };
+  if (!m_portKeeper.Open(m_control, mayRunWithout)) return;
   m_control.ErrorCount = 0;
   while (!m_control.StopRequest.load()) {
+    if (!m_portKeeper.Keep(m_control, mayRunWithout)) break;
     const QString line = TrimBlanks(m_link.ReciveString());
     if (line.isEmpty()) {
       QThread::msleep(kIdleSleepMs);

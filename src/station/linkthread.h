@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include "fieldbus/portkeeper.h"
+
 class TCommandSet;
 class TConfig;
 class TICPLink;
@@ -23,9 +25,14 @@ class TStationLink {
   // frames. Counts requests and errors in the control block.
   void HandleLine(const QString& line);
 
-  // The thread body: opens the port (a failure is logged and ends the
-  // thread), then handles lines until the stop request, then closes the port.
+  // The thread body: opens the port, then handles lines until the stop
+  // request, then closes the port. A port that does not open or goes away is
+  // logged and tried again (TPortKeeper); with retries off a port that does
+  // not open ends the thread.
   void LinkThreadWork();
+
+  // For tests: the retry timing. Not while the thread runs.
+  TPortKeeper& PortKeeper() { return m_portKeeper; }
 
  private:
   QByteArray Prefix() const;
@@ -34,4 +41,5 @@ class TStationLink {
   const TConfig& m_config;
   ThreadControl& m_control;
   TCommandSet& m_commands;
+  TPortKeeper m_portKeeper;
 };

@@ -8,16 +8,19 @@
 #include <unistd.h>
 
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <QThread>
+#include <chrono>
 #include <memory>
+#include <vector>
 
 #include "configuration/config.h"
 #include "fieldbus/icplink.h"
 #include "fieldbus/threadcontrol.h"
 #include "station/commandset.h"
 #include "station/framing.h"
-#include "support/fakelogenvironment.h"
 #include "support/eventlogcapture.h"
+#include "support/fakelogenvironment.h"
 #include "support/qtapplication.h"
 #include "support/rawpty.h"
 
@@ -29,11 +32,15 @@ namespace {
 class StationEnd {
  public:
   StationEnd() { OpenRawPty(m_master, m_slave, m_path); }
-  ~StationEnd() {
+  ~StationEnd() { HangUp(); }
+  const QString& Path() const { return m_path; }
+
+  // The line goes away, as an unplugged adapter does.
+  void HangUp() {
     if (m_master >= 0) ::close(m_master);
     if (m_slave >= 0) ::close(m_slave);
+    m_master = m_slave = -1;
   }
-  const QString& Path() const { return m_path; }
 
   void Send(const QByteArray& bytes) {
     ASSERT_EQ(::write(m_master, bytes.data(), bytes.size()), bytes.size());
@@ -109,8 +116,26 @@ class LinkThreadTest : public ::testing::Test {
     return m_link.GetActive();
   }
   void Stop() {
-    m_control.StopRequest = true;
+    m_control.RequestStop();
     if (m_thread) m_thread->wait();
+  }
+  std::vector<QString> LogTexts() {
+    std::vector<QString> texts;
+    for (const TEventFIFO_Rec& record : DrainEventLog()) texts.push_back(record.Text);
+    return texts;
+  }
+  // Collects the event log until a line that starts with "start" has come.
+  bool WaitForLogLine(std::vector<QString>& seen, const QString& start) {
+    QElapsedTimer timer;
+    timer.start();
+    for (;;) {
+      for (QString& text : LogTexts()) seen.push_back(std::move(text));
+      for (const QString& text : seen) {
+        if (text.startsWith(start)) return true;
+      }
+      if (timer.elapsed() > 5000) return false;
+      QThread::msleep(5);
+    }
   }
 
   FakeLogEnvironment m_environment;
@@ -180,7 +205,8 @@ TEST_F(LinkThreadTest, StopClosesThePortPromptly) {
   EXPECT_FALSE(m_control.Running.load());
 }
 
-TEST_F(LinkThreadTest, PortThatDoesNotOpenEndsTheThreadWithOneLogEntry) {
+TEST_F(LinkThreadTest, WithoutRetriesAPortThatDoesNotOpenEndsTheThreadWithOneLogEntry) {
+  m_config.PortRetrySec = 0;
   Start(u"/nonexistent/ttyStation"_qs);
   m_thread->wait();
   EXPECT_FALSE(m_control.Running.load());
@@ -188,6 +214,75 @@ TEST_F(LinkThreadTest, PortThatDoesNotOpenEndsTheThreadWithOneLogEntry) {
   ASSERT_EQ(log.size(), 1u);
   EXPECT_EQ(log[0].Text, u"Поток связи: Не могу подключить порт/nonexistent/ttyStation");
   EXPECT_EQ(log[0].Flags, 0u);
+}
+
+// Points "link" at "target" the way a re-plugged adapter's name comes back:
+// a new symlink renamed over the old one.
+bool PointLink(const QString& link, const QString& target) {
+  const QByteArray temporary = (link + u".new"_qs).toLocal8Bit();
+  ::unlink(temporary.constData());
+  return ::symlink(target.toLocal8Bit().constData(), temporary.constData()) == 0 &&
+         ::rename(temporary.constData(), link.toLocal8Bit().constData()) == 0;
+}
+
+TEST_F(LinkThreadTest, APortThatIsNotThereYetIsTriedAgainUntilItAnswers) {
+  QTemporaryDir dir;
+  const QString port = dir.filePath(u"ttyStation"_qs);
+  m_stationLink.PortKeeper().SetTiming({.Interval = std::chrono::milliseconds(20)});
+  Start(port);
+
+  std::vector<QString> log;
+  ASSERT_TRUE(WaitForLogLine(log, u"Поток связи: Не могу подключить порт"_qs));
+  EXPECT_EQ(log[0], u"Поток связи: Не могу подключить порт"_qs + port);
+  EXPECT_TRUE(m_control.Running.load());
+  ASSERT_TRUE(PointLink(port, m_station.Path()));
+
+  ASSERT_TRUE(WaitUntilOpen());
+  m_station.Send("PUF1:GetUnsavedCount:<078F>\r");
+  EXPECT_EQ(m_station.ReadLine(), "PUF1:GetUnsavedCount_OK:0<08B8>\r");
+  ASSERT_TRUE(WaitForLogLine(log, u"Поток связи: порт"_qs));
+  EXPECT_EQ(log.back(), u"Поток связи: порт "_qs + port + u" восстановлен"_qs);
+  // Within the minute only the first failure and the recovery are logged.
+  EXPECT_EQ(log.size(), 2u);
+}
+
+TEST_F(LinkThreadTest, AStationLineThatGoesAwayAndComesBackIsAnsweredAgain) {
+  QTemporaryDir dir;
+  const QString port = dir.filePath(u"ttyStation"_qs);
+  ASSERT_TRUE(PointLink(port, m_station.Path()));
+  m_stationLink.PortKeeper().SetTiming({.Interval = std::chrono::milliseconds(20)});
+  Start(port);
+  ASSERT_TRUE(WaitUntilOpen());
+  m_station.Send("PUF1:GetUnsavedCount:<078F>\r");
+  ASSERT_EQ(m_station.ReadLine(), "PUF1:GetUnsavedCount_OK:0<08B8>\r");
+
+  m_station.HangUp();
+  std::vector<QString> log;
+  ASSERT_TRUE(WaitForLogLine(log, u"Поток связи: порт"_qs));
+  EXPECT_EQ(log[0], u"Поток связи: порт "_qs + port + u" пропал, повторные попытки каждые 20 мс"_qs);
+
+  StationEnd replugged;
+  ASSERT_TRUE(PointLink(port, replugged.Path()));
+  ASSERT_TRUE(WaitForLogLine(log, u"Поток связи: порт "_qs + port + u" восстановлен"_qs));
+  replugged.Send("PUF1:GetUnsavedCount:<078F>\r");
+  EXPECT_EQ(replugged.ReadLine(), "PUF1:GetUnsavedCount_OK:0<08B8>\r");
+  EXPECT_TRUE(m_control.Running.load());
+  EXPECT_EQ(m_control.CycleCount.load(), 2);
+}
+
+TEST_F(LinkThreadTest, AStopWhileWaitingForThePortIsPrompt) {
+  m_config.PortRetrySec = 3600;
+  Start(u"/nonexistent/ttyStation"_qs);
+  std::vector<QString> log;
+  ASSERT_TRUE(WaitForLogLine(log, u"Поток связи: Не могу подключить порт"_qs));
+  ASSERT_TRUE(m_control.Running.load());
+
+  QElapsedTimer timer;
+  timer.start();
+  Stop();
+  EXPECT_LT(timer.elapsed(), 500);
+  EXPECT_FALSE(m_control.Running.load());
+  EXPECT_FALSE(m_link.GetActive());
 }
 
 TEST_F(LinkThreadTest, SendAnswerNeedsAnOpenPort) {

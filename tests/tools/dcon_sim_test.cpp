@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -16,6 +17,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "commandlog.h"
@@ -928,6 +930,73 @@ TEST(DconSimProcess, BusesAreServedIndependentlyAndStopPromptly) {
   const std::string more = a.ReadAvailable();
   EXPECT_EQ((first + more).find('\r'), std::string::npos);
 
+  std::vector<std::string> lastLines;
+  EXPECT_EQ(sim.StopWith(SIGTERM, lastLines), 0);
+}
+
+// Whether the pty behind "path" is in exclusive mode, as a newcomer finds it:
+// 1 or 0, -1 when that cannot be told. Opening it also counts as a user of the
+// line for the simulator, closing it as one gone.
+int ExclusiveMode(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return errno == EBUSY ? 1 : -1;  // refused unless we are root
+  int exclusive = -1;
+  if (ioctl(fd, TIOCGEXCL, &exclusive) != 0) exclusive = -1;
+  close(fd);
+  return exclusive;
+}
+
+bool WaitForExclusiveMode(const std::string& path, int expected) {
+  const auto deadline = Clock::now() + kDeadline;
+  while (ExclusiveMode(path) != expected) {
+    if (Clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+// A console opens its port exclusively (as a serial port is opened); the
+// simulator's own hold on the pty would keep that claim after the console is
+// gone, and a restarted console that is not root would find the port busy.
+TEST(DconSimProcess, TheExclusiveClaimOfAConsoleEndsWithTheConsoleHoweverItEnds) {
+  TempDir dir;
+  SimProcess sim;
+  ASSERT_TRUE(sim.Start({"--pty", dir / "in", "--fixed", std::string("01=") + kFixed01}, dir / "stderr.txt"));
+  const std::string line = dir / "in";
+
+  // Closed cleanly, without giving the claim up.
+  const int fd = open(line.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(ioctl(fd, TIOCEXCL), 0);
+  close(fd);
+  EXPECT_TRUE(WaitForExclusiveMode(line, 0));
+
+  // Killed while it holds the line.
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  const pid_t console = fork();
+  ASSERT_GE(console, 0);
+  if (console == 0) {
+    const int fd = open(line.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    const char outcome = fd >= 0 && ioctl(fd, TIOCEXCL) == 0 ? 'y' : 'n';
+    [[maybe_unused]] const ssize_t written = write(ready[1], &outcome, 1);
+    for (;;) pause();
+  }
+  close(ready[1]);
+  char outcome = 0;
+  ASSERT_EQ(read(ready[0], &outcome, 1), 1);
+  close(ready[0]);
+  EXPECT_EQ(outcome, 'y');
+  // Not while the console lives: its claim stands.
+  EXPECT_EQ(ExclusiveMode(line), 1);
+  kill(console, SIGKILL);
+  waitpid(console, nullptr, 0);
+  EXPECT_TRUE(WaitForExclusiveMode(line, 0));
+
+  // And the line still serves the next console.
+  ConsolePort next(line);
+  ASSERT_TRUE(next.IsOpen());
+  EXPECT_EQ(next.Exchange("$01A\r"), std::string(">") + kFixed01 + "\r");
   std::vector<std::string> lastLines;
   EXPECT_EQ(sim.StopWith(SIGTERM, lastLines), 0);
 }

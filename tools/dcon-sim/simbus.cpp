@@ -5,6 +5,8 @@
 #include <poll.h>
 #include <pty.h>
 #include <sys/eventfd.h>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <time.h>
@@ -94,13 +96,14 @@ bool ReplaceSymlink(const std::string& target, const std::string& link, std::str
 
 }  // namespace
 
-SimBus::SimBus(int index, int fd, int slaveFd, int stopFd, std::string path, std::string link)
+SimBus::SimBus(int index, int fd, int slaveFd, int stopFd, int watchFd, std::string path, std::string link)
     : m_index(index),
       m_fd(fd),
       m_slaveFd(slaveFd),
       m_path(std::move(path)),
       m_link(std::move(link)),
-      m_stopFd(stopFd) {}
+      m_stopFd(stopFd),
+      m_watchFd(watchFd) {}
 
 SimBus::~SimBus() {
   Stop();
@@ -112,6 +115,7 @@ SimBus::~SimBus() {
   }
   close(m_fd);
   if (m_slaveFd >= 0) close(m_slaveFd);
+  if (m_watchFd >= 0) close(m_watchFd);
   close(m_stopFd);
 }
 
@@ -141,13 +145,26 @@ std::unique_ptr<SimBus> SimBus::OpenPty(int index, const std::string& link, int 
   }
   fcntl(master, F_SETFD, FD_CLOEXEC);
   fcntl(slave, F_SETFD, FD_CLOEXEC);
-  if (!MakeRaw(slave, baud, false, error) || fcntl(master, F_SETFL, O_NONBLOCK) != 0 ||
-      !ReplaceSymlink(name, link, error)) {
+  if (!MakeRaw(slave, baud, false, error) || fcntl(master, F_SETFL, O_NONBLOCK) != 0) {
     if (error.empty()) error = ErrnoText("fcntl");
     closeBoth();
     return nullptr;
   }
-  return std::unique_ptr<SimBus>(new SimBus(index, master, slave, stopFd, name, link));
+  // Before the link exists, so that no console can open the slave unseen; our
+  // own slave descriptor is older than the watch and is not counted.
+  const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (watch < 0 || inotify_add_watch(watch, name, IN_OPEN | IN_CLOSE) < 0) {
+    error = ErrnoText("inotify on " + std::string(name));
+    if (watch >= 0) close(watch);
+    closeBoth();
+    return nullptr;
+  }
+  if (!ReplaceSymlink(name, link, error)) {
+    close(watch);
+    closeBoth();
+    return nullptr;
+  }
+  return std::unique_ptr<SimBus>(new SimBus(index, master, slave, stopFd, watch, name, link));
 }
 
 std::unique_ptr<SimBus> SimBus::OpenPort(int index, const std::string& device, int baud, std::string& error) {
@@ -169,7 +186,7 @@ std::unique_ptr<SimBus> SimBus::OpenPort(int index, const std::string& device, i
     return nullptr;
   }
   tcflush(fd, TCIOFLUSH);
-  return std::unique_ptr<SimBus>(new SimBus(index, fd, -1, stopFd, device, ""));
+  return std::unique_ptr<SimBus>(new SimBus(index, fd, -1, stopFd, -1, device, ""));
 }
 
 void SimBus::Start(SimulatedModules& modules, CommandLog& log, const LineTiming& timing, int64_t startNs,
@@ -208,13 +225,15 @@ void SimBus::ReadLoop() {
   std::vector<ReceivedLine> lines;
   char buffer[4096];
   while (!m_stopRequested.load()) {
-    pollfd fds[2] = {{m_fd, POLLIN, 0}, {m_stopFd, POLLIN, 0}};
-    if (poll(fds, 2, -1) < 0) {
+    // A negative descriptor (no watch on a real port) is skipped by poll.
+    pollfd fds[3] = {{m_fd, POLLIN, 0}, {m_stopFd, POLLIN, 0}, {m_watchFd, POLLIN, 0}};
+    if (poll(fds, 3, -1) < 0) {
       if (errno == EINTR) continue;
       Fail(ErrnoText("poll"));
       return;
     }
     if (fds[1].revents != 0) return;
+    if (fds[2].revents != 0) TrackOpeners();
     if (fds[0].revents == 0) continue;
     const ssize_t count = read(m_fd, buffer, sizeof buffer);
     const int64_t now = MonotonicNs();
@@ -235,6 +254,27 @@ void SimBus::ReadLoop() {
       return;
     }
   }
+}
+
+void SimBus::TrackOpeners() {
+  alignas(inotify_event) char buffer[4096];
+  bool lastClosed = false;
+  ssize_t count;
+  while ((count = read(m_watchFd, buffer, sizeof buffer)) > 0) {
+    for (char* next = buffer; next < buffer + count;) {
+      const auto* event = reinterpret_cast<const inotify_event*>(next);
+      next += sizeof(inotify_event) + event->len;
+      if ((event->mask & IN_OPEN) != 0) ++m_openers;
+      if ((event->mask & IN_CLOSE) != 0) --m_openers;
+      // Events were lost: the count starts afresh, and the next close releases.
+      if ((event->mask & IN_Q_OVERFLOW) != 0) m_openers = 0;
+      if (m_openers <= 0 && (event->mask & IN_CLOSE) != 0) lastClosed = true;
+      m_openers = std::max(m_openers, 0);
+    }
+  }
+  // Only our own descriptor is left on the slave, so the claim belonged to a
+  // console that is gone (closed, crashed or killed).
+  if (lastClosed && m_openers == 0) ioctl(m_slaveFd, TIOCNXCL);
 }
 
 void SimBus::Enqueue(ReceivedLine line) {

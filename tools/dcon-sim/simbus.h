@@ -24,6 +24,11 @@
 //
 // For a pty the simulator keeps the slave side open for its whole life, so the
 // master never sees a hang-up when the console closes and reopens the port.
+// That also keeps the pty's exclusive mode (TIOCEXCL, set by a console that
+// opens it exclusively) alive after the console is gone, which would lock out
+// a restarted console that does not run as root; so the bus watches the
+// slave's opens and closes (inotify) and clears the mode whenever the last
+// other user has closed it, whether it closed cleanly or was killed.
 //
 // Threads: Open*, Start, Stop and the destructor are called by the owner's
 // thread only. The bus uses the modules and the log from its own threads; both
@@ -61,9 +66,11 @@ class SimBus {
   void Stop();
 
  private:
-  SimBus(int index, int fd, int slaveFd, int stopFd, std::string path, std::string link);
+  SimBus(int index, int fd, int slaveFd, int stopFd, int watchFd, std::string path, std::string link);
 
   void ReadLoop();
+  // Takes the watch's events; clears exclusive mode once nobody else holds the slave.
+  void TrackOpeners();
   void Enqueue(ReceivedLine line);
   void AnswerLoop();
   void Answer(const ReceivedLine& command);
@@ -77,6 +84,8 @@ class SimBus {
   const std::string m_path;
   const std::string m_link;  // the symlink we made, removed on destruction
   const int m_stopFd;        // eventfd, readable once Stop was called
+  const int m_watchFd;       // pty only (-1 for a port): inotify on the slave's opens and closes
+  int m_openers = 0;         // reader thread only: the slave's open files besides our own
 
   SimulatedModules* m_modules = nullptr;
   CommandLog* m_log = nullptr;
