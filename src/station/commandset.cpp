@@ -259,5 +259,5 @@ QString ModeChangeText(ReagentGroup group, int section, ReagentMode mode, Change
 }
 
 void PostAuditLine(const QString& text, const QString& origin) {
-  AddLogMessage(text + u" ("_qs + origin + u')');
+  AddAuditMessage(text + u" ("_qs + origin + u')');
 }

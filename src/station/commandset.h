@@ -45,8 +45,10 @@ QString SetpointChangeText(SetpointIndex index, float value, ChangeSource source
                            QChar decimalSeparator = SystemDecimalSeparator());
 QString ModeChangeText(ReagentGroup group, int section, ReagentMode mode, ChangeSource source);
 
-// Writes the audit line of an accepted change to the event log: the text and
-// its origin in parentheses ("(COM1)", "(TCP 10.0.0.7:51234)", "(оператор)").
+// Writes the audit line of an accepted change to the audit trail (see
+// AddAuditMessage): the text and its origin in parentheses ("(COM1)",
+// "(TCP 10.0.0.7:51234)", "(оператор)"). When the audit queue is full the
+// calling thread waits for the drain, up to kAuditWait. Any thread.
 void PostAuditLine(const QString& text, const QString& origin);
 
 struct CommandReply {
@@ -67,7 +69,7 @@ class TCommandSet {
   // Runs the first command of the table whose name equals "command"
   // (case-sensitive). "origin" says where the command came from ("COM1",
   // "TCP 10.0.0.7:51234"); an accepted Set command is also written to the
-  // event log with it. The decimal separator is the one log records use.
+  // audit trail with it, before the reply is made. The decimal separator is the one log records use.
   CommandReply ExecCommand(const QString& command, const QString& data, const QString& origin,
                            QChar decimalSeparator = SystemDecimalSeparator());
 

@@ -45,7 +45,15 @@ void LowerThisThreadsPriority() {
   (void)setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kServerThreadNice);
 }
 
-enum LogReason { kNotAllowed = 0, kTooManyConnections, kLongLine, kNoThread, kLogReasonCount };
+enum LogReason {
+  kNotAllowed = 0,
+  kTooManyConnections,
+  kLongLine,
+  kNoThread,
+  kEvicted,
+  kIdleClosed,
+  kLogReasonCount
+};
 
 // Every text this server writes to the event log.
 QString SingleLogText(LogReason reason, const QString& address, int limit) {
@@ -60,6 +68,16 @@ QString SingleLogText(LogReason reason, const QString& address, int limit) {
       return QStringLiteral("Сервер запросов: отброшена строка длиннее %1 символов от %2")
           .arg(limit)
           .arg(address);
+    case kEvicted:
+      return QStringLiteral(
+                 "Сервер запросов: закрыто бездействующее подключение с %1, чтобы принять новое (предел "
+                 "подключений: %2)")
+          .arg(address)
+          .arg(limit);
+    case kIdleClosed:
+      return QStringLiteral("Сервер запросов: закрыто подключение с %1: нет запросов дольше %2 с")
+          .arg(address)
+          .arg(limit);
     case kNoThread:
     case kLogReasonCount:
       break;
@@ -83,6 +101,19 @@ QString SummaryLogText(LogReason reason, int count, const QString& lastAddress, 
           .arg(lastAddress);
     case kLongLine:
       return QStringLiteral("Сервер запросов: отброшено ещё строк длиннее %1 символов: %2, последняя от %3")
+          .arg(limit)
+          .arg(count)
+          .arg(lastAddress);
+    case kEvicted:
+      return QStringLiteral(
+                 "Сервер запросов: закрыто ещё бездействующих подключений, чтобы принять новые: %1 (предел "
+                 "подключений: %2), последнее с %3")
+          .arg(count)
+          .arg(limit)
+          .arg(lastAddress);
+    case kIdleClosed:
+      return QStringLiteral(
+                 "Сервер запросов: закрыто ещё подключений без запросов дольше %1 с: %2, последнее с %3")
           .arg(limit)
           .arg(count)
           .arg(lastAddress);
@@ -143,6 +174,10 @@ int MillisecondsSince(Clock::time_point start) {
       std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
 }
 
+int64_t SteadyMs(Clock::time_point moment) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(moment.time_since_epoch()).count();
+}
+
 }  // namespace
 
 // The first event of each reason goes to the log at once; later ones are
@@ -154,7 +189,10 @@ class TWinSockServer::RateLimitedLog {
     std::lock_guard lock(m_mutex);
     Entry& entry = m_entries[reason];
     const Clock::time_point now = Clock::now();
-    entry.LastAddress = address;
+    // A copy of the characters, not of the shared string: the caller's
+    // string dies on its own thread, which the thread checker cannot follow
+    // through Qt's reference count.
+    entry.LastAddress = QString(address.constData(), address.size());
     entry.Limit = limit;
     if (entry.Pending == 0 && (!entry.Logged || now - entry.LastLine >= kInterval)) {
       AddLogMessage(SingleLogText(reason, address, limit));
@@ -328,8 +366,8 @@ bool TWinSockServer::Stop() {
     std::lock_guard lock(m_connectionsMutex);
     // A connection blocked in a send to a client that reads nothing wakes
     // up only through the shutdown.
-    for (auto it = m_connectionSockets.rbegin(); it != m_connectionSockets.rend(); ++it) {
-      shutdown(*it, SHUT_RDWR);
+    for (auto it = m_connections.rbegin(); it != m_connections.rend(); ++it) {
+      shutdown((*it)->Socket, SHUT_RDWR);
     }
     threads.swap(m_connectionThreads);
   }
@@ -378,7 +416,7 @@ void TWinSockServer::ServerWork() {
       close(socket);
       continue;
     }
-    if (m_clientCount.load() >= m_running.MaxConnections) {
+    if (!MakeRoom()) {
       m_log->Note(kTooManyConnections, address, m_running.MaxConnections);
       close(socket);
       continue;
@@ -388,38 +426,75 @@ void TWinSockServer::ServerWork() {
   if (m_clientCount.load() < 1) m_active.store(false);
 }
 
+bool TWinSockServer::MakeRoom() {
+  uint32_t evictedPeer = 0;
+  {
+    std::lock_guard lock(m_connectionsMutex);
+    // Evicted connections are on their way out and hold no place any more.
+    const auto served = std::count_if(m_connections.begin(), m_connections.end(),
+                                      [](const auto& c) { return c->State.load() != Connection::kEvicted; });
+    if (served < m_running.MaxConnections) return true;
+    // A connection may turn busy between the look and the claim; then the
+    // next idlest is tried.
+    for (;;) {
+      Connection* idlest = nullptr;
+      for (const auto& connection : m_connections) {
+        if (connection->State.load() != Connection::kIdle) continue;
+        if (idlest == nullptr || connection->LastReceivedMs.load() < idlest->LastReceivedMs.load()) {
+          idlest = connection.get();
+        }
+      }
+      if (idlest == nullptr) return false;
+      int expected = Connection::kIdle;
+      if (!idlest->State.compare_exchange_strong(expected, Connection::kEvicted)) continue;
+      // The connection thread sees the end of its stream and leaves; it
+      // still closes its own socket.
+      shutdown(idlest->Socket, SHUT_RDWR);
+      evictedPeer = idlest->PeerAddress;
+      break;
+    }
+  }
+  m_log->Note(kEvicted, AddressText(evictedPeer), m_running.MaxConnections);
+  return true;
+}
+
 void TWinSockServer::StartConnection(int socket, uint32_t peerAddress, const QString& peer) {
   // Answers are single writes of a whole reply; without this, a reply longer
   // than one segment could wait for the client's delayed acknowledgement.
   const int one = 1;
   setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
 
+  auto connection = std::make_shared<Connection>();
+  connection->Socket = socket;
+  connection->PeerAddress = peerAddress;
+  connection->LastReceivedMs.store(SteadyMs(Clock::now()));
+
   // The thread is made under the lock, so it is in the list before it can
   // end and ask to be joined.
   std::lock_guard lock(m_connectionsMutex);
   m_clientCount.fetch_add(1);
-  m_connectionSockets.push_back(socket);
+  m_connections.push_back(connection);
   try {
-    m_connectionThreads.emplace_back(
-        [this, socket, peerAddress, peer] { ServeConnection(socket, peerAddress, peer); });
+    m_connectionThreads.emplace_back([this, connection, peer] { ServeConnection(connection, peer); });
   } catch (const std::exception&) {
-    m_connectionSockets.pop_back();
+    m_connections.pop_back();
     m_clientCount.fetch_sub(1);
     close(socket);
     m_log->Note(kNoThread, AddressText(peerAddress), 0);
   }
 }
 
-void TWinSockServer::EndConnection(int socket) {
+void TWinSockServer::EndConnection(const Connection& connection) {
   {
     std::lock_guard lock(m_connectionsMutex);
-    const auto it = std::find(m_connectionSockets.begin(), m_connectionSockets.end(), socket);
-    if (it != m_connectionSockets.end()) m_connectionSockets.erase(it);
+    const auto it = std::find_if(m_connections.begin(), m_connections.end(),
+                                 [&connection](const auto& c) { return c.get() == &connection; });
+    if (it != m_connections.end()) m_connections.erase(it);
     m_finishedThreads.push_back(std::this_thread::get_id());
   }
-  // Closed only once Stop can no longer find it in the list, so Stop never
-  // shuts down a descriptor number that has been handed out again.
-  close(socket);
+  // Closed only once Stop and the listener can no longer find it in the
+  // list, so they never shut down a descriptor number handed out again.
+  close(connection.Socket);
   m_clientCount.fetch_sub(1);
 }
 
@@ -439,10 +514,12 @@ void TWinSockServer::JoinFinishedConnections() {
   for (std::thread& thread : finished) thread.join();
 }
 
-void TWinSockServer::ServeConnection(int socket, uint32_t peerAddress, QString peer) {
+void TWinSockServer::ServeConnection(std::shared_ptr<Connection> connection, QString peer) {
   LowerThisThreadsPriority();
-  const QString address = AddressText(peerAddress);
+  const int socket = connection->Socket;
+  const QString address = AddressText(connection->PeerAddress);
   bool open = SendAll(socket, kGreeting, sizeof(kGreeting));
+  bool idleClosed = false;
   QByteArray line;
   bool discarding = false;  // inside an overlong line, up to its CR
   Clock::time_point lastReceived = Clock::now();
@@ -452,7 +529,10 @@ void TWinSockServer::ServeConnection(int socket, uint32_t peerAddress, QString p
     int waitMs = kStopPollMs;
     if (m_running.IdleTimeoutMs > 0) {
       const int left = m_running.IdleTimeoutMs - MillisecondsSince(lastReceived);
-      if (left <= 0) break;
+      if (left <= 0) {
+        idleClosed = true;
+        break;
+      }
       waitMs = std::min(waitMs, left);
     }
     pollfd fds[2] = {{socket, POLLIN, 0}, {m_wakeEvent, POLLIN, 0}};
@@ -466,6 +546,7 @@ void TWinSockServer::ServeConnection(int socket, uint32_t peerAddress, QString p
       break;
     }
     lastReceived = Clock::now();
+    connection->LastReceivedMs.store(SteadyMs(lastReceived), std::memory_order_relaxed);
 
     // Byte by byte over the buffer, so that a line split across packets and
     // several lines in one packet come out as with one recv per byte.
@@ -476,7 +557,7 @@ void TWinSockServer::ServeConnection(int socket, uint32_t peerAddress, QString p
           discarding = false;
           continue;
         }
-        if (StopRequested() || !HandleLine(socket, line, peer)) {
+        if (StopRequested() || !HandleLine(*connection, line, peer)) {
           open = false;
           break;
         }
@@ -495,10 +576,21 @@ void TWinSockServer::ServeConnection(int socket, uint32_t peerAddress, QString p
       }
     }
   }
-  EndConnection(socket);
+  if (idleClosed) m_log->Note(kIdleClosed, address, m_running.IdleTimeoutMs / 1000);
+  EndConnection(*connection);
 }
 
-bool TWinSockServer::HandleLine(int socket, const QByteArray& line, const QString& peer) {
+bool TWinSockServer::HandleLine(Connection& connection, const QByteArray& line, const QString& peer) {
+  // Claimed before the handler runs: from here to the answer's last byte the
+  // listener cannot evict this connection, and once evicted it runs no more.
+  int expected = Connection::kIdle;
+  if (!connection.State.compare_exchange_strong(expected, Connection::kBusy)) return false;
+  const bool open = AnswerLine(connection.Socket, line, peer);
+  connection.State.store(Connection::kIdle);
+  return open;
+}
+
+bool TWinSockServer::AnswerLine(int socket, const QByteArray& line, const QString& peer) {
   QByteArray query = TrimBlanks(line);
   const bool goodBye = query == "Quit" || query == "Exit";
   QByteArray answer;

@@ -33,16 +33,23 @@
 //   discarded, nothing is answered, the connection stays usable, and the
 //   event log says so (rate-limited, see below).
 // - With LanOptions::IdleTimeoutSec, a connection that receives no byte for
-//   that long is closed; an answer the client does not take for that long
-//   is given up the same way.
+//   that long is closed (and logged); an answer the client does not take
+//   for that long is given up the same way.
+// - At LanOptions::MaxConnections, a new connection takes the place of the
+//   one that has received nothing for the longest time; a connection whose
+//   query is being answered is never taken. Only when every connection is
+//   busy so is the new one refused. So idle peers, however many, cannot keep
+//   a station out. The evicted peer gets what any closed peer gets: nothing,
+//   the connection just ends.
 // - A peer that vanishes mid-answer ends its connection only (sends never
 //   raise SIGPIPE).
 //
-// Refused connections (not on the allow-list, too many connections) are
+// Refused connections (not on the allow-list, too many busy connections) are
 // closed before a byte is read or sent. The event log gets the first refusal
 // of each kind at once and then at most one summary line per
-// kLogSummaryIntervalSec with the number refused meanwhile; dropped lines are
-// logged the same way. Pending summaries are written when the server stops.
+// kLogSummaryIntervalSec with the number refused meanwhile; dropped lines,
+// evicted and idle-closed connections are logged the same way. Pending
+// summaries are written when the server stops.
 //
 // Threads: Start, Stop, SetActive and every setter belong to the owner's
 // thread (the console's main thread); the getters may be called from any
@@ -59,7 +66,8 @@ class TWinSockServer {
   using ErrorHandler = std::function<void(TWinSockServer& sender)>;
 
   // Hardening of a server on a plant network. The defaults serve everyone
-  // on every address with no idle limit. Applied by the next Start.
+  // on every address and close a connection idle for 10 minutes, far above
+  // any station's polling interval. Applied by the next Start.
   struct LanOptions {
     // Empty: all local addresses; else the IPv4 address text to listen on.
     QString BindAddress;
@@ -70,9 +78,10 @@ class TWinSockServer {
     QString Allow;
     // 0: never; else a connection without any received byte for that many
     // seconds is closed.
-    int IdleTimeoutSec = 0;
-    // A connection beyond this many is closed at once, before the greeting.
-    // Values below 1 count as 1.
+    int IdleTimeoutSec = 600;
+    // Connections served at once. A further one evicts the longest idle
+    // connection, or is closed at once, before the greeting, when all are
+    // busy. Values below 1 count as 1.
     int MaxConnections = 64;
   };
 
@@ -131,15 +140,34 @@ class TWinSockServer {
   };
   class RateLimitedLog;
 
+  // One served connection. The connection thread owns the socket; the
+  // listener may only shut it down, under m_connectionsMutex, while the
+  // entry is in m_connections.
+  struct Connection {
+    enum State : int { kIdle, kBusy, kEvicted };
+    int Socket = -1;
+    // Host byte order. Kept as a number: each thread makes its own text, so
+    // no string is shared between the connection and the listener.
+    uint32_t PeerAddress = 0;
+    // Steady-clock milliseconds of the last received byte (or the accept).
+    std::atomic<int64_t> LastReceivedMs{0};
+    // kIdle <-> kBusy by the connection thread around each query; kIdle ->
+    // kEvicted by the listener only, so a busy connection is never evicted.
+    std::atomic<int> State{kIdle};
+  };
+
   // The listener thread's accept loop.
   void ServerWork();
-  // One connection, on its own thread; owns "socket" and closes it.
-  void ServeConnection(int socket, uint32_t peerAddress, QString peer);
+  // One connection, on its own thread; owns its socket and closes it.
+  void ServeConnection(std::shared_ptr<Connection> connection, QString peer);
   // Hands an accepted socket to a new connection thread; closes it when no
   // thread can be made.
   void StartConnection(int socket, uint32_t peerAddress, const QString& peer);
+  // At the cap, evicts the longest idle connection. False when the cap is
+  // reached and every connection is busy. Listener thread.
+  bool MakeRoom();
   // Called by a connection thread as it ends.
-  void EndConnection(int socket);
+  void EndConnection(const Connection& connection);
   // Joins connection threads that have ended.
   void JoinFinishedConnections();
   bool IsAllowed(uint32_t peerAddress) const;
@@ -148,7 +176,9 @@ class TWinSockServer {
   bool SendAll(int socket, const char* data, qsizetype size) const;
   // One received line (without its CR): trims, asks the handler, answers.
   // False when the connection must end.
-  bool HandleLine(int socket, const QByteArray& line, const QString& peer);
+  bool HandleLine(Connection& connection, const QByteArray& line, const QString& peer);
+  // The handler and the answer of one line, for HandleLine.
+  bool AnswerLine(int socket, const QByteArray& line, const QString& peer);
   bool StopRequested() const { return m_stopRequest.load(); }
 
   std::atomic<int32_t> m_serverPortNum{kDefaultPort};
@@ -181,8 +211,9 @@ class TWinSockServer {
   int m_wakeEvent = -1;  // eventfd that Stop signals; every poll of the server watches it
   std::thread m_listener;
 
-  std::mutex m_connectionsMutex;                   // guards the three lists below
-  std::vector<int> m_connectionSockets;            // one per served connection, for Stop to shut down
+  std::mutex m_connectionsMutex;  // guards the three lists below
+  // One per served connection, for Stop to shut down and the listener to evict.
+  std::vector<std::shared_ptr<Connection>> m_connections;
   std::vector<std::thread> m_connectionThreads;    // every connection thread not yet joined
   std::vector<std::thread::id> m_finishedThreads;  // threads that have ended, waiting to be joined
 

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <exception>
+#include <utility>
 
 #include "common/formatfloat.h"
 #include "storage/logfile.h"
@@ -36,6 +37,11 @@ TEventFIFO& EventFIFO() {
   return fifo;
 }
 
+TEventFIFO& AuditFIFO() {
+  static TEventFIFO fifo(kAuditFIFOCapacity);
+  return fifo;
+}
+
 LogEnvironment& SystemLogEnvironment() {
   static SystemEnvironment environment;
   return environment;
@@ -65,6 +71,28 @@ bool AddLogMessage(const QString& text, uint32_t flags) {
   return false;
 }
 
+bool AddAuditMessage(TEventFIFO& audit, TEventFIFO& events, const QString& text, LogEnvironment& environment,
+                     std::chrono::milliseconds wait) {
+  if (text.isNull()) return false;
+  const TDateTime moment = environment.Now();
+  const uint32_t tickSec = environment.TickCount() / 1000u;
+  // The copy goes first, so that in the event log it stands where it happened.
+  if (events.GetCount() < kAuditCopyLimit) events.Put(text, moment, tickSec, 0);
+  return audit.PutWaiting(text, moment, tickSec, 0, wait);
+}
+
+bool AddAuditMessage(const QString& text) {
+  return AddAuditMessage(AuditFIFO(), EventFIFO(), text, CurrentLogEnvironment());
+}
+
+QString LostEventsText(uint32_t count) {
+  return QStringLiteral("Журнал событий: потеряно сообщений: %1 (очередь была заполнена)").arg(count);
+}
+
+QString LostAuditLinesText(uint32_t count) {
+  return QStringLiteral("Журнал изменений: потеряно записей: %1 (очередь была заполнена)").arg(count);
+}
+
 uint64_t DroppedLogMessageCount() {
   return g_droppedMessages.load(std::memory_order_relaxed);
 }
@@ -76,15 +104,94 @@ QString EventLogLine(const TEventFIFO_Rec& record) {
          FormatDateTime(QStringLiteral("hh:nn:ss"), record.Moment) + kSeparator + record.Text;
 }
 
+namespace {
+
+// A line of the same form as a message's, for a text the drain writes itself.
+QString LineAt(TDateTime moment, uint32_t tickSec, const QString& text) {
+  TEventFIFO_Rec record;
+  record.Text = text;
+  record.Moment = moment;
+  record.TickSec = tickSec;
+  return EventLogLine(record);
+}
+
+}  // namespace
+
 TEventLogDrain::TEventLogDrain(TEventFIFO& fifo, LogFileWriter& writer, WarningWindowSink* sink)
-    : m_fifo(fifo), m_writer(writer), m_sink(sink) {}
+    : TEventLogDrain(fifo, &fifo == &EventFIFO() ? &AuditFIFO() : nullptr, writer, sink) {}
+
+TEventLogDrain::TEventLogDrain(TEventFIFO& fifo, TEventFIFO* audit, LogFileWriter& writer,
+                               WarningWindowSink* sink)
+    : m_fifo(fifo), m_audit(audit), m_writer(writer), m_sink(sink) {
+  if (m_audit != nullptr) m_audit->AttachDrain();
+}
+
+TEventLogDrain::~TEventLogDrain() {
+  if (m_audit != nullptr) m_audit->DetachDrain();
+}
+
+void TEventLogDrain::WriteLine(const QString& line, bool saveToFile) {
+  if (!saveToFile) return;
+  try {
+    // A line that cannot be written is lost; the next message still gets its chance.
+    m_writer.WriteToLogFile(line);
+  } catch (...) {
+  }
+}
+
+int TEventLogDrain::DrainAudit(bool saveToFile) {
+  if (m_audit == nullptr) return 0;
+  QStringList lines = std::move(m_auditBacklog);
+  m_auditBacklog.clear();
+  int taken = 0;
+  // Bounded, so that posters that keep the queue full cannot hold the drain here.
+  TEventFIFO_Rec record;
+  while (taken < m_audit->Capacity() && m_audit->Get(record)) {
+    ++taken;
+    if (record.DroppedBefore > 0) {
+      const QString lost = LostAuditLinesText(record.DroppedBefore);
+      lines << LineAt(record.Moment, record.TickSec, lost);
+      m_fifo.Put(lost, record.Moment, record.TickSec, 0);
+    }
+    lines << EventLogLine(record);
+  }
+  TDateTime lastMoment = 0;
+  uint32_t lastTickSec = 0;
+  if (const uint32_t lost = m_audit->TakeTrailingDrops(lastMoment, lastTickSec); lost > 0) {
+    lines << LineAt(lastMoment, lastTickSec, LostAuditLinesText(lost));
+    m_fifo.Put(LostAuditLinesText(lost), lastMoment, lastTickSec, 0);
+  }
+  if (!saveToFile || lines.isEmpty()) return taken;
+
+  bool written = false;
+  try {
+    written = m_writer.WriteToAuditFile(lines);
+  } catch (...) {
+  }
+  if (written) return taken;
+  // Kept for the next tick: a full disk or a folder that is briefly away
+  // must not cost the trail its lines. Past one queue's worth the newest
+  // go, told by a line of their own.
+  const qsizetype limit = m_audit->Capacity();
+  if (lines.size() > limit) {
+    const auto lost = static_cast<uint32_t>(lines.size() - limit);
+    lines.resize(limit);
+    lines << LineAt(CurrentLogEnvironment().Now(), CurrentLogEnvironment().TickCount() / 1000u,
+                    LostAuditLinesText(lost));
+  }
+  m_auditBacklog = std::move(lines);
+  return taken;
+}
 
 int TEventLogDrain::Drain(bool saveToFile) {
-  int taken = 0;
+  int taken = DrainAudit(saveToFile);
   for (int pass = 0; pass < kDrainBatch; ++pass) {
     TEventFIFO_Rec record;
     if (!m_fifo.Get(record)) break;
     ++taken;
+    if (record.DroppedBefore > 0) {
+      WriteLine(LineAt(record.Moment, record.TickSec, LostEventsText(record.DroppedBefore)), saveToFile);
+    }
     // The window and the file are contained separately: a window that fails
     // to show must not cost the message its line in the file, which is the
     // record that survives.
@@ -98,13 +205,13 @@ int TEventLogDrain::Drain(bool saveToFile) {
       } catch (...) {
       }
     }
-    if (saveToFile) {
-      try {
-        // A line that cannot be written is lost; the next message still gets its chance.
-        m_writer.WriteToLogFile(EventLogLine(record));
-      } catch (...) {
-      }
-    }
+    WriteLine(EventLogLine(record), saveToFile);
+  }
+  TDateTime lastMoment = 0;
+  uint32_t lastTickSec = 0;
+  // Only once every message before the loss is out (the queue sees to that).
+  if (const uint32_t lost = m_fifo.TakeTrailingDrops(lastMoment, lastTickSec); lost > 0) {
+    WriteLine(LineAt(lastMoment, lastTickSec, LostEventsText(lost)), saveToFile);
   }
   return taken;
 }

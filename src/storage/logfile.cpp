@@ -43,11 +43,32 @@ QString LogFileWriter::FileNameFor(TDateTime day) {
   return FormatDateTime(QStringLiteral("yyyy_mm_dd"), day) + QStringLiteral(".log");
 }
 
+QString LogFileWriter::AuditFileNameFor(TDateTime day) {
+  return FormatDateTime(QStringLiteral("yyyy_mm_dd"), day) + QStringLiteral(".audit.log");
+}
+
+QString LogFileWriter::TodaysPath(QString (*nameFor)(TDateTime)) const {
+  if (m_folder.isEmpty() || !QDir().mkpath(m_folder)) return {};
+  return QDir(m_folder).filePath(nameFor(m_environment.Now()));
+}
+
 bool LogFileWriter::WriteToLogFile(const QString& line) {
-  if (m_folder.isEmpty() || !QDir().mkpath(m_folder)) return false;
-  const QString path = QDir(m_folder).filePath(FileNameFor(m_environment.Now()));
+  const QString path = TodaysPath(&FileNameFor);
+  if (path.isEmpty()) return false;
   QByteArray bytes = ToCp1251(line);
   bytes.append("\r\n", 2);
+  return AppendToFile(path, bytes);
+}
+
+bool LogFileWriter::WriteToAuditFile(const QStringList& lines) {
+  if (lines.isEmpty()) return true;
+  const QString path = TodaysPath(&AuditFileNameFor);
+  if (path.isEmpty()) return false;
+  QByteArray bytes;
+  for (const QString& line : lines) {
+    bytes += ToCp1251(line);
+    bytes.append("\r\n", 2);
+  }
   return AppendToFile(path, bytes);
 }
 

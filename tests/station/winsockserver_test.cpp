@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QRegularExpression>
 #include <QStringList>
 #include <atomic>
 #include <cerrno>
@@ -95,6 +96,14 @@ class TestClient {
   QByteArray ReadToClose(int timeoutMs = kDeadlineMs) { return Read(1 << 30, timeoutMs); }
 
   bool Closed() const { return m_closed; }
+
+  // Without waiting: the server has ended the stream and nothing is left to read.
+  bool PeerHasClosed() {
+    pollfd fd = {m_socket, POLLIN, 0};
+    char byte = 0;
+    if (poll(&fd, 1, 0) == 1 && recv(m_socket, &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0) m_closed = true;
+    return m_closed;
+  }
 
   int LocalPort() const {
     sockaddr_in address{};
@@ -373,45 +382,159 @@ TEST_F(WinSockServerTest, LongLines_FirstLoggedAtOnceTheRestSummedUpAtStop) {
                 "Сервер запросов: отброшено ещё строк длиннее 1000 символов: 2, последняя от 127.0.0.1")});
 }
 
-TEST_F(WinSockServerTest, ConnectionCap_ExtraClientClosedWithoutGreetingAndAFreedSlotServesAgain) {
-  UseEchoHandler();
+// A handler that holds every "hold" query until released, so that a test
+// can keep connections busy mid-query.
+class HoldingHandler {
+ public:
+  void Install(TWinSockServer& server) {
+    server.SetOnQuery([this](QByteArray& query, QByteArray& answer, const QString&) {
+      if (query == "hold") {
+        ++m_held;
+        WaitUntil([this] { return m_released.load(); }, 60'000);
+        answer = "[held]";
+      } else if (!query.isEmpty()) {
+        answer = '[' + query + ']';
+      }
+    });
+  }
+  int Held() const { return m_held.load(); }
+  void Release() { m_released.store(true); }
+
+ private:
+  std::atomic<int> m_held{0};
+  std::atomic<bool> m_released{false};
+};
+
+class WinSockServerCapTest : public WinSockServerTest {
+ protected:
+  // The server's threads read the handler until Stop has joined them.
+  void TearDown() override {
+    m_holding.Release();
+    m_server.Stop();
+  }
+
+  HoldingHandler m_holding;
+};
+
+TEST_F(WinSockServerCapTest, ConnectionCap_NewClientTakesThePlaceOfTheLongestIdle) {
+  m_holding.Install(m_server);
   TWinSockServer::LanOptions options;
   options.MaxConnections = 2;
   StartServer(options);
   auto first = ConnectServed();
   auto second = ConnectServed();
+  // "second" has spoken since "first" has, so "first" is the longest idle.
+  ASSERT_TRUE(second->Send("ping\r"));
+  ASSERT_EQ(second->Read(6), "[ping]");
 
-  TestClient third;
-  ASSERT_TRUE(third.Connect(m_port));
-  EXPECT_EQ(third.ReadToClose(), QByteArray());
-  EXPECT_TRUE(third.Closed());
-  EXPECT_EQ(m_server.GetClientCount(), 2);
-
-  first->Close();
-  ASSERT_TRUE(WaitUntil([&] { return m_server.GetClientCount() == 1; }));
-  auto fourth = ConnectServed();
-  ASSERT_TRUE(fourth->Send("four\r"));
-  EXPECT_EQ(fourth->Read(6), "[four]");
+  auto third = ConnectServed();
+  EXPECT_EQ(first->ReadToClose(), QByteArray());  // nothing, not even a good-bye
+  EXPECT_TRUE(first->Closed());
+  ASSERT_TRUE(WaitUntil([&] { return m_server.GetClientCount() == 2; }));
+  for (TestClient* client : {second.get(), third.get()}) {
+    ASSERT_TRUE(client->Send("still\r"));
+    EXPECT_EQ(client->Read(7), "[still]");
+  }
   EXPECT_EQ(ServerLogLines(),
-            QStringList{QStringLiteral(
-                "Сервер запросов: отклонено подключение с 127.0.0.1 (превышено число подключений: 2)")});
+            QStringList{QStringLiteral("Сервер запросов: закрыто бездействующее подключение с "
+                                       "127.0.0.1, чтобы принять новое (предел подключений: 2)")});
 }
 
-TEST_F(WinSockServerTest, Refusals_FirstLoggedAtOnceTheRestSummedUpAtStop) {
+TEST_F(WinSockServerCapTest, ConnectionCap_AConnectionMidQueryIsNeverEvicted) {
+  m_holding.Install(m_server);
+  TWinSockServer::LanOptions options;
+  options.MaxConnections = 2;
+  StartServer(options);
+  // "busy" has been silent the longest once its query is in, but it is
+  // being answered, so the idle "recent" goes instead.
+  auto busy = ConnectServed();
+  ASSERT_TRUE(busy->Send("hold\r"));
+  ASSERT_TRUE(WaitUntil([&] { return m_holding.Held() == 1; }));
+  auto recent = ConnectServed();
+
+  auto newcomer = ConnectServed();
+  EXPECT_EQ(recent->ReadToClose(), QByteArray());
+  EXPECT_TRUE(recent->Closed());
+  m_holding.Release();
+  EXPECT_EQ(busy->Read(6), "[held]");
+  ASSERT_TRUE(newcomer->Send("q\r"));
+  EXPECT_EQ(newcomer->Read(3), "[q]");
+}
+
+TEST_F(WinSockServerCapTest, ConnectionCap_AllBusy_NewClientsRefusedFirstLoggedAtOnceTheRestAtStop) {
+  m_holding.Install(m_server);
   TWinSockServer::LanOptions options;
   options.MaxConnections = 1;
   StartServer(options);
   auto kept = ConnectServed();
+  ASSERT_TRUE(kept->Send("hold\r"));
+  ASSERT_TRUE(WaitUntil([&] { return m_holding.Held() == 1; }));
   for (int i = 0; i < 5; ++i) {
     TestClient refused;
     ASSERT_TRUE(refused.Connect(m_port));
     EXPECT_EQ(refused.ReadToClose(), QByteArray());
+    EXPECT_TRUE(refused.Closed());
   }
-  EXPECT_EQ(ServerLogLines().size(), 1);
+  EXPECT_EQ(ServerLogLines(),
+            QStringList{QStringLiteral(
+                "Сервер запросов: отклонено подключение с 127.0.0.1 (превышено число подключений: 1)")});
+
+  m_holding.Release();
+  EXPECT_EQ(kept->Read(6), "[held]");
   m_server.Stop();
   EXPECT_EQ(ServerLogLines(),
             QStringList{QStringLiteral("Сервер запросов: отклонено ещё подключений: 4 (превышено число "
                                        "подключений: 1), последнее с 127.0.0.1")});
+}
+
+// The numbers a server's log lines of one kind add up to: 1 for the single
+// line, the count for each summary line.
+int EventsTold(const QStringList& lines, const QString& single, const QString& summaryStart) {
+  static const QRegularExpression kCount(QStringLiteral(": (\\d+)"));
+  int total = 0;
+  for (const QString& line : lines) {
+    if (line.startsWith(single)) {
+      ++total;
+    } else if (line.startsWith(summaryStart)) {
+      total += kCount.match(line, summaryStart.size() - 2).captured(1).toInt();
+    }
+  }
+  return total;
+}
+
+TEST_F(WinSockServerCapTest, EightyIdleConnections_DefaultsStillGreetANewClient) {
+  UseEchoHandler();
+  StartServer();  // the defaults: 64 connections
+  std::vector<std::unique_ptr<TestClient>> idle;
+  for (int i = 0; i < 80; ++i) {
+    idle.push_back(std::make_unique<TestClient>());
+    ASSERT_TRUE(idle.back()->Connect(m_port)) << i;
+  }
+  auto station = ConnectServed();
+  ASSERT_TRUE(station->Send("GetUnsavedCount\r"));
+  EXPECT_EQ(station->Read(17), "[GetUnsavedCount]");
+  EXPECT_TRUE(WaitUntil([&] { return m_server.GetClientCount() == 64; }));
+
+  // The 17 oldest went, each told: the first at once, the rest summed up.
+  // A served client has its greeting waiting; an evicted one may have had
+  // it before the end of its stream.
+  for (auto& client : idle) client->Read(kGreeting.size());
+  const auto closedCount = [&] {
+    int closed = 0;
+    for (auto& client : idle) {
+      if (client->Closed() || client->PeerHasClosed()) ++closed;
+    }
+    return closed;
+  };
+  EXPECT_TRUE(WaitUntil([&] { return closedCount() == 17; })) << closedCount();
+  for (int i = 0; i < 17; ++i) EXPECT_TRUE(idle[i]->Closed()) << i;
+  m_server.Stop();
+  EXPECT_EQ(
+      EventsTold(ServerLogLines(),
+                 QStringLiteral("Сервер запросов: закрыто бездействующее подключение с 127.0.0.1"),
+                 QStringLiteral("Сервер запросов: закрыто ещё бездействующих подключений, чтобы принять "
+                                "новые: ")),
+      17);
 }
 
 struct AllowCase {
@@ -471,7 +594,8 @@ TEST_F(WinSockServerTest, AllowList_InvalidEntryLoggedOnceWhenSet) {
   EXPECT_EQ(ServerLogLines().size(), 2);
 }
 
-TEST_F(WinSockServerTest, IdleTimeout_SilentClientClosedAfterItsTime) {
+TEST_F(WinSockServerTest, IdleTimeout_SilentClientClosedAfterItsTimeAndLogged) {
+  UseEchoHandler();
   TWinSockServer::LanOptions options;
   options.IdleTimeoutSec = 1;
   StartServer(options);
@@ -481,6 +605,22 @@ TEST_F(WinSockServerTest, IdleTimeout_SilentClientClosedAfterItsTime) {
   EXPECT_TRUE(client->Closed());
   EXPECT_GE(ElapsedMs(start), 900);
   EXPECT_TRUE(WaitUntil([&] { return m_server.GetClientCount() == 0; }));
+
+  // A query restarts the clock: closed a second after it, not after the connect.
+  auto talking = ConnectServed();
+  ASSERT_TRUE(talking->Send("x\r"));
+  EXPECT_EQ(talking->Read(3), "[x]");
+  const Clock::time_point spoke = Clock::now();
+  EXPECT_EQ(talking->ReadToClose(), QByteArray());
+  EXPECT_TRUE(talking->Closed());
+  EXPECT_GE(ElapsedMs(spoke), 900);
+
+  m_server.Stop();
+  EXPECT_EQ(ServerLogLines(),
+            (QStringList{
+                QStringLiteral("Сервер запросов: закрыто подключение с 127.0.0.1: нет запросов дольше 1 с"),
+                QStringLiteral("Сервер запросов: закрыто ещё подключений без запросов дольше 1 с: 1, "
+                               "последнее с 127.0.0.1")}));
 }
 
 TEST_F(WinSockServerTest, ClientVanishesMidReply_OthersStillServed) {

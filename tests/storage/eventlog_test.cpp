@@ -2,17 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <atomic>
 #include <chrono>
 #include <stdexcept>
 #include <thread>
 #include <vector>
 
-#include "support/fakelogenvironment.h"
 #include "storage/notifier.h"
+#include "support/fakelogenvironment.h"
 
 namespace {
 
@@ -107,11 +109,16 @@ TEST_F(EventLogTest, FullQueueRefusesTheNewestWithABeepAndKeepsTheRest) {
     ASSERT_EQ(m_drain.Drain(true), TEventLogDrain::kDrainBatch) << tick;
   }
   EXPECT_EQ(m_drain.Drain(true), 0);
-  ASSERT_EQ(m_writer.Lines.size(), kEventFIFOCapacity);
+  // Once the 400 are out, the loss is told where it happened.
+  ASSERT_EQ(m_writer.Lines.size(), kEventFIFOCapacity + 1);
   for (int i = 0; i < kEventFIFOCapacity; ++i) {
     EXPECT_TRUE(m_writer.Lines[i].endsWith(QStringLiteral(" | ") + Text(i)))
         << m_writer.Lines[i].toStdString();
   }
+  EXPECT_EQ(
+      m_writer.Lines.back(),
+      QStringLiteral(
+          "345 | 17.01.2008 | 11:43:15 | Журнал событий: потеряно сообщений: 1 (очередь была заполнена)"));
 }
 
 TEST_F(EventLogTest, DrainTakesAtMostTenPerTickInPostingOrder) {
@@ -248,12 +255,18 @@ TEST_F(EventLogTest, ConcurrentPostersEachMessageArrivesOnceInItsThreadsOrder) {
     });
   }
 
+  // The posters retry what the full queue refused; the drain tells those
+  // refusals in lines of their own, which are left out here.
+  const auto delivered = [this] {
+    return m_writer.Lines.size() - m_writer.Lines.filter(QStringLiteral("Журнал событий: потеряно")).size();
+  };
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (m_writer.Lines.size() < kThreads * kPerThread && std::chrono::steady_clock::now() < deadline) {
+  while (delivered() < kThreads * kPerThread && std::chrono::steady_clock::now() < deadline) {
     if (m_drain.Drain(true) == 0) std::this_thread::yield();
   }
   for (std::thread& poster : posters) poster.join();
   EXPECT_EQ(m_drain.Drain(true), 0);
+  m_writer.Lines.removeIf([](const QString& line) { return line.contains(u"Журнал событий: потеряно"); });
 
   ASSERT_EQ(m_writer.Lines.size(), kThreads * kPerThread);
   std::vector<int> next(kThreads, 0);
@@ -266,6 +279,163 @@ TEST_F(EventLogTest, ConcurrentPostersEachMessageArrivesOnceInItsThreadsOrder) {
     next[t] = parts[1].toInt() + 1;
   }
   for (int t = 0; t < kThreads; ++t) EXPECT_EQ(next[t], kPerThread) << t;
+}
+
+TEST_F(EventLogTest, LostMessagesToldInTheirPlaceOnceThereIsRoom) {
+  for (int i = 0; i < kEventFIFOCapacity; ++i) ASSERT_TRUE(Post(Text(i)));
+  for (int i = 0; i < 3; ++i) EXPECT_FALSE(Post(QStringLiteral("lost")));
+  EXPECT_EQ(m_drain.Drain(true), TEventLogDrain::kDrainBatch);
+  m_environment.SetNow(EncodeDateTime(2008, 1, 17, 11, 43, 16));
+  ASSERT_TRUE(Post(QStringLiteral("after")));
+  while (m_drain.Drain(true) > 0) {
+  }
+  ASSERT_EQ(m_writer.Lines.size(), kEventFIFOCapacity + 2);
+  EXPECT_TRUE(m_writer.Lines[kEventFIFOCapacity - 1].endsWith(Text(kEventFIFOCapacity - 1)));
+  EXPECT_EQ(
+      m_writer.Lines[kEventFIFOCapacity],
+      QStringLiteral(
+          "345 | 17.01.2008 | 11:43:16 | Журнал событий: потеряно сообщений: 3 (очередь была заполнена)"));
+  EXPECT_TRUE(m_writer.Lines.back().endsWith(QStringLiteral(" | after")));
+  EXPECT_TRUE(m_writer.Lines.filter(QStringLiteral(" | lost")).isEmpty());
+}
+
+// A writer whose appends fail while "Failing" is set.
+class FlakyLogFileWriter : public LogFileWriter {
+ public:
+  using LogFileWriter::LogFileWriter;
+  bool Failing = false;
+
+ protected:
+  bool AppendToFile(const QString& path, const QByteArray& bytes) override {
+    return !Failing && LogFileWriter::AppendToFile(path, bytes);
+  }
+};
+
+// The audit trail into real files: events and audit queues of their own, a
+// drain over both.
+class AuditTrailTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(m_dir.isValid());
+    m_environment.SetNow(EncodeDateTime(2008, 1, 17, 11, 43, 15));
+    m_environment.SetTickCount(345'678);
+  }
+
+  bool Audit(TEventFIFO& audit, const QString& text, std::chrono::milliseconds wait = kAuditWait) {
+    return AddAuditMessage(audit, m_events, text, m_environment, wait);
+  }
+  // The day's audit file as Windows-1251 bytes.
+  QByteArray AuditFileBytes() const {
+    QFile file(QDir(m_dir.path()).filePath(QStringLiteral("2008_01_17.audit.log")));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+  }
+  QStringList AuditFileLines() const {
+    QStringList lines = FromCp1251(AuditFileBytes()).split(QStringLiteral("\r\n"));
+    if (!lines.isEmpty() && lines.back().isEmpty()) lines.removeLast();
+    return lines;
+  }
+  QStringList EventTexts() {
+    QStringList texts;
+    TEventFIFO_Rec record;
+    while (m_events.Get(record)) texts << record.Text;
+    return texts;
+  }
+
+  QTemporaryDir m_dir;
+  FakeLogEnvironment m_environment;
+  TEventFIFO m_events{kEventFIFOCapacity};
+  FlakyLogFileWriter m_writer{m_dir.path(), m_environment};
+};
+
+TEST_F(AuditTrailTest, EveryLineInOrderInTheDaysFileWithACopyWhileTheEventLogHasRoom) {
+  TEventFIFO audit(100);
+  TEventLogDrain drain(m_events, &audit, m_writer, nullptr);
+  for (int i = 0; i < 25; ++i) ASSERT_TRUE(Audit(audit, Text(i)));
+  // One tick takes them all, not ten.
+  EXPECT_EQ(drain.Drain(true), 25 + TEventLogDrain::kDrainBatch);
+  const QStringList lines = AuditFileLines();
+  ASSERT_EQ(lines.size(), 25);
+  for (int i = 0; i < 25; ++i)
+    EXPECT_EQ(lines[i], QStringLiteral("345 | 17.01.2008 | 11:43:15 | ") + Text(i));
+  EXPECT_TRUE(AuditFileBytes().endsWith("message 24\r\n"));
+  EXPECT_EQ(EventTexts().size(), 25 - TEventLogDrain::kDrainBatch);  // the copies, the rest of them
+
+  // Past kAuditCopyLimit the event log is left to its other messages.
+  for (int i = 0; i < kAuditCopyLimit; ++i) ASSERT_TRUE(m_events.Put(Text(i), 0, 0, 0));
+  ASSERT_TRUE(
+      Audit(audit, u"Новое задание c ЦСБ: текущий расход собирателя 1 = 12.5 (TCP 10.0.4.17:50212)"_qs));
+  EXPECT_EQ(m_events.GetCount(), kAuditCopyLimit);
+  EventTexts();
+  drain.Drain(true);
+  EXPECT_EQ(AuditFileLines().size(), 26);
+  EXPECT_TRUE(
+      AuditFileBytes().contains("\xcd\xee\xe2\xee\xe5 \xe7\xe0\xe4\xe0\xed\xe8\xe5"));  // "Новое задание"
+
+  // With the log file switched off the lines are taken and not written.
+  ASSERT_TRUE(Audit(audit, QStringLiteral("unsaved")));
+  EXPECT_EQ(drain.Drain(false), 2);
+  EXPECT_EQ(audit.GetCount(), 0);
+  EXPECT_EQ(AuditFileLines().size(), 26);
+}
+
+TEST_F(AuditTrailTest, FullQueueMakesThePosterWaitForTheDrainInsteadOfDropping) {
+  TEventFIFO audit(TEventFIFO::kMinimumCapacity);
+  TEventLogDrain drain(m_events, &audit, m_writer, nullptr);
+  constexpr int kLines = 200;
+  std::atomic<int> refused{0};
+  std::thread poster([&] {
+    for (int i = 0; i < kLines; ++i) {
+      if (!Audit(audit, Text(i), std::chrono::seconds(30))) ++refused;
+    }
+  });
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (AuditFileLines().size() < kLines && std::chrono::steady_clock::now() < deadline) {
+    if (drain.Drain(true) == 0) std::this_thread::yield();
+  }
+  poster.join();
+  EXPECT_EQ(refused.load(), 0);
+  const QStringList lines = AuditFileLines();
+  ASSERT_EQ(lines.size(), kLines);
+  for (int i = 0; i < kLines; ++i) EXPECT_TRUE(lines[i].endsWith(QStringLiteral(" | ") + Text(i))) << i;
+}
+
+TEST_F(AuditTrailTest, WithoutADrainAFullQueueRefusesAtOnceAndTheLossIsToldLater) {
+  TEventFIFO audit(TEventFIFO::kMinimumCapacity);
+  for (int i = 0; i < audit.Capacity(); ++i) ASSERT_TRUE(Audit(audit, Text(i)));
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(Audit(audit, QStringLiteral("lost 1")));
+  EXPECT_FALSE(Audit(audit, QStringLiteral("lost 2")));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, kAuditWait);
+  EventTexts();
+
+  TEventLogDrain drain(m_events, &audit, m_writer, nullptr);
+  drain.Drain(true);
+  const QStringList lines = AuditFileLines();
+  ASSERT_EQ(lines.size(), audit.Capacity() + 1);
+  EXPECT_EQ(
+      lines.back(),
+      QStringLiteral(
+          "345 | 17.01.2008 | 11:43:15 | Журнал изменений: потеряно записей: 2 (очередь была заполнена)"));
+  // The event log says so too (the same tick wrote it).
+  QFile eventLog(QDir(m_dir.path()).filePath(QStringLiteral("2008_01_17.log")));
+  ASSERT_TRUE(eventLog.open(QIODevice::ReadOnly));
+  EXPECT_EQ(FromCp1251(eventLog.readAll()), lines.back() + QStringLiteral("\r\n"));
+}
+
+TEST_F(AuditTrailTest, LinesTheFileRefusesAreKeptForTheNextTick) {
+  TEventFIFO audit(100);
+  TEventLogDrain drain(m_events, &audit, m_writer, nullptr);
+  m_writer.Failing = true;
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(Audit(audit, Text(i)));
+  drain.Drain(true);
+  EXPECT_EQ(drain.AuditBacklog(), 3);
+  ASSERT_TRUE(Audit(audit, Text(3)));
+  m_writer.Failing = false;
+  drain.Drain(true);
+  EXPECT_EQ(drain.AuditBacklog(), 0);
+  const QStringList lines = AuditFileLines();
+  ASSERT_EQ(lines.size(), 4);
+  for (int i = 0; i < 4; ++i) EXPECT_TRUE(lines[i].endsWith(Text(i))) << i;
 }
 
 // The program-wide queue and environment; restores what it changes.
