@@ -22,6 +22,9 @@ int RunHeadless(const QString& appDir, bool emulate) {
 
   TConsoleController controller(appDir);
   controller.Open(emulate);
+  // Nobody reads a window here: a service's log is the one place to say it.
+  for (const StartupProblem& problem : controller.StartupProblems())
+    std::fprintf(stderr, "flotation-console: warning: %s\n", qPrintable(problem.ServiceText));
   QObject::connect(&controller, &TConsoleController::StartedUp, [&controller] {
     // For the service log: whether the console went on to control the plant.
     TConsoleCore& core = controller.Core();

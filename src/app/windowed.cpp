@@ -101,6 +101,9 @@ int RunWindowed(int& argc, char** argv, const QString& homeDir, bool emulate) {
 
   TConsoleController controller(appDir);
   controller.Open(emulate);
+  // The warning windows say it to the operator; this is for a service log.
+  for (const StartupProblem& problem : controller.StartupProblems())
+    std::fprintf(stderr, "flotation-console: warning: %s\n", qPrintable(problem.ServiceText));
   TFormMain form(controller);
   MessageBoxNotifier notifier(&form);
   SetNotifier(&notifier);

@@ -6,9 +6,11 @@
 #include <type_traits>
 #include <variant>
 
+#include "common/floattext.h"
 #include "common/inifile.h"
 #include "configuration/settingstable.h"
 #include "configuration/tmcrypt.h"
+#include "storage/eventlog.h"
 
 const std::array<const char*, kColorGroupCount> kColorKeys = {"Pulpa",     "Reciver", "PenoGen",
                                                               "FlotoConc", "FlotOut", "Flok"};
@@ -144,6 +146,50 @@ void ApplyFallback(const SettingEntry& entry, const SettingField& field) {
   }
 }
 
+// The value a number or flag field holds, as the file would show it.
+QString FieldText(const SettingField& field, QChar decimalSeparator) {
+  if (auto* const* integer = std::get_if<Setting<int>*>(&field)) return QString::number(**integer);
+  if (auto* const* number = std::get_if<Setting<double>*>(&field))
+    return FloatToStrGeneral(**number, decimalSeparator);
+  if (auto* const* flag = std::get_if<Setting<bool>*>(&field)) return **flag ? u"1"_qs : u"0"_qs;
+  return QString();
+}
+
+QString RangeText(const SettingEntry& entry) {
+  if (!entry.Choices.empty()) return u"не из списка допустимых значений"_qs;
+  return u"вне диапазона "_qs + FloatToStrGeneral(entry.Min) + u"..."_qs + FloatToStrGeneral(entry.Max);
+}
+
+// Says once, at the load, what became of a number or flag the file holds
+// that does not read or is out of range: the key, the value found and the
+// value used (the built-in one, the one kept, or the one found where the
+// users of the value cope). Without the line LanPort=99999 would silently
+// run the server on 7777. Call after the field has been read (and fallen back).
+void ReportUnusableValue(const SettingEntry& entry, const SettingField& field, const IniFile& ini,
+                         const QString& section, const QString& key) {
+  if (entry.Kind != SettingKind::Integer && entry.Kind != SettingKind::Float &&
+      entry.Kind != SettingKind::Flag)
+    return;
+  if (!ini.ValueExists(section, key)) return;
+  const QString found = ini.ReadString(section, key, QString());
+  std::optional<double> number;
+  if (entry.Kind == SettingKind::Float) {
+    number = ParseIniFloat(found);
+  } else if (const std::optional<int> integer = ParseIniInteger(found)) {
+    number = *integer;
+  }
+  QString problem;
+  if (!number) {
+    problem = u"не читается"_qs;
+  } else if (!InSettingRange(entry, *number)) {
+    problem = RangeText(entry);
+  } else {
+    return;
+  }
+  AddLogMessage(u"Настройка ["_qs + section + u"] "_qs + key + u'=' + found + u' ' + problem +
+                u"; используется "_qs + FieldText(field, ini.DecimalSeparator()) + u'.');
+}
+
 // The entries that stand for every signal or calibration section are
 // handled signal by signal.
 bool IsStandIn(const SettingEntry& entry) {
@@ -242,12 +288,17 @@ bool TConfig::LoadConfig(IniFile& ini, Tmcrypt& crypt) {
         }
         case SettingKind::Colour:
           // A colour that does not convert ends its set: it and the following keep their values.
-          if (!endedColorSets.contains(section) && !ReadField(field, ini, section, key))
+          if (!endedColorSets.contains(section) && !ReadField(field, ini, section, key)) {
             endedColorSets << section;
+            AddLogMessage(u"Настройка ["_qs + section + u"] "_qs + key + u'=' +
+                          ini.ReadString(section, key, QString()) +
+                          u" не читается как цвет; этот и следующие цвета раздела остаются прежними."_qs);
+          }
           break;
         default:
           ReadField(field, ini, section, key);
           ApplyFallback(entry, field);
+          ReportUnusableValue(entry, field, ini, section, key);
           break;
       }
     }
@@ -306,8 +357,13 @@ bool LoadSignal(const IniFile& ini, const QString& section, TSignalSet& signal, 
     if (withName)
       signal.SignalName = ini.ReadString(section, QStringLiteral("SignalName"), signal.SignalName);
     ForEachSignalKey([&](const SettingEntry& entry) {
-      if (entry.SignalField != nullptr)
-        ReadField(entry.SignalField(signal), ini, section, QLatin1String(entry.Key));
+      if (entry.SignalField == nullptr) return;
+      const QString key = QLatin1String(entry.Key);
+      const SettingField field = entry.SignalField(signal);
+      ReadField(field, ini, section, key);
+      // The range is the signal's list's: an output channel has fewer.
+      const SettingEntry* scoped = FindSetting(section, key);
+      ReportUnusableValue(scoped != nullptr ? *scoped : entry, field, ini, section, key);
     });
     CalibrationTable table = signal.Calibration();
     const bool loaded = LoadCalibrateTableFromIni(ini, section + kCalibrationSuffix, table);

@@ -60,6 +60,11 @@ TConsoleController::TConsoleController(QString appDir, std::function<TDateTime()
 TConsoleController::~TConsoleController() = default;
 
 void TConsoleController::Open(bool emulate) {
+  // Before the load, which writes the INI file: a file that cannot be
+  // written would otherwise be noticed only at the exit save.
+  m_startupProblems = CheckStartupFiles(m_core.IniPath(), m_core.LogDir());
+  for (const StartupProblem& problem : m_startupProblems)
+    AddLogMessage(problem.OperatorText, kLogFlagShowWindow | kLogFlagOwnWindow | kLogFlagRedBackground);
   m_core.Open();
   m_core.EmulationOn.store(emulate);
   StartDatabaseAttempt();

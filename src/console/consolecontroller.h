@@ -10,6 +10,7 @@
 
 #include "console/consolecore.h"
 #include "console/consolesnapshot.h"
+#include "console/startupcheck.h"
 #include "storage/eventlog.h"
 #include "storage/logfile.h"
 
@@ -43,10 +44,15 @@ class TConsoleController : public QObject {
                               QObject* parent = nullptr);
   ~TConsoleController() override;
 
-  // Loads the configuration and the last setpoints, creates the moving
-  // averages, starts the database attempt and takes the first snapshot.
+  // Checks that the INI file and the LOG folder can be written, loads the
+  // configuration and the last setpoints, creates the moving averages,
+  // starts the database attempt and takes the first snapshot. A file that
+  // cannot be written is posted to the event log asking for a warning window
+  // of its own (StartupProblems() has the list); the console runs on.
   // "emulate" switches module emulation on from the start.
   void Open(bool emulate = false);
+  // What Open found that cannot be written; empty when all is well.
+  const std::vector<StartupProblem>& StartupProblems() const { return m_startupProblems; }
   // Starts the 500 ms tick ("TimerGetLog"); the first tick runs the start-up.
   void Start();
   // Stops the tick and the workers, saves the configuration and "LastSet",
@@ -143,6 +149,7 @@ class TConsoleController : public QObject {
   // the outcome is out, so that no window sees the attempt over before it is.
   int m_attemptsOutstanding = 0;
   QTimer m_timerAttempts;  // runs while an attempt is outstanding
+  std::vector<StartupProblem> m_startupProblems;
   bool m_startedUp = false;
   bool m_stateFresh = false;
   uint64_t m_generation = 0;

@@ -1,5 +1,6 @@
 #include "console/consolecore.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <cmath>
 
@@ -9,12 +10,47 @@
 
 namespace {
 const QString kLastSetSection = QStringLiteral("LastSet");
+
+// Writes only the section "LastSet"; the other sections stay as the file
+// holds them (a settings window's unsaved edits are not the file's).
+bool WriteLastSetSection(IniFile& ini, const TLastSetWriter::Values& values) {
+  IniUpdate update(ini);
+  for (SetpointIndex index : TConsoleCore::LastSetOrder()) {
+    if (!ini.WriteFloat(kLastSetSection, SetpointKey(index), values[static_cast<size_t>(index)]))
+      return false;
+  }
+  return update.Commit();
 }
+
+// Integration tests run the cycle's clock faster so that minutes end within
+// seconds: FLOT_TEST_CLOCK="RATE ORIGIN" (ORIGIN in Unix seconds) makes the
+// clock read ORIGIN + (now - ORIGIN) x RATE, the same at every restart.
+// Anything that does not parse leaves the clock as it is.
+std::function<TDateTime()> WithTestClock(std::function<TDateTime()> now) {
+  const QStringList fields = qEnvironmentVariable("FLOT_TEST_CLOCK").split(u' ', Qt::SkipEmptyParts);
+  if (fields.size() != 2) return now;
+  bool rateOk = false;
+  bool originOk = false;
+  const double rate = fields[0].toDouble(&rateOk);
+  const qint64 origin = fields[1].toLongLong(&originOk);
+  if (!rateOk || !originOk || !(rate >= 1 && rate <= 1000)) return now;
+  const TDateTime start = DateTimeFromQDateTime(QDateTime::fromSecsSinceEpoch(origin));
+  return [now = std::move(now), start, rate] { return start + (now() - start) * rate; };
+}
+}  // namespace
 
 TConsoleCore::TConsoleCore(QString appDir, std::function<TDateTime()> now)
     : m_appDir(std::move(appDir)),
-      m_now(std::move(now)),
+      m_now(WithTestClock(std::move(now))),
       m_ini(std::make_unique<IniFile>(IniPath())),
+      m_lastSetIni(IniPath()),
+      m_lastSetWriter(
+          m_state.Setpoints,
+          [this](const TLastSetWriter::Values& values) {
+            std::lock_guard lock(m_iniWriteMutex);
+            return WriteLastSetSection(m_lastSetIni, values);
+          },
+          IniPath()),
       m_inputPolling(m_config, m_state, m_icpLinkRead, m_lastAnswers, EmulationOn, m_now),
       m_outputDriving(m_config, m_state, m_icpLinkWrite, EmulationOn) {
   // A stop request also cuts short an exchange with a module that does not
@@ -41,11 +77,29 @@ QString TConsoleCore::LogDir() const {
   return QDir(m_appDir).filePath(QStringLiteral("LOG"));
 }
 
+QString TConsoleCore::JournalPath() const {
+  return QDir(m_appDir).filePath(QStringLiteral("minutes.journal"));
+}
+
 void TConsoleCore::Open() {
   m_state.Reset();
   m_config.LoadConfig(*m_ini, m_crypt);
   LoadLastSetpoints();
+  m_lastSetIni.SetDecimalSeparator(m_ini->DecimalSeparator());
+  m_lastSetWriter.Start(TLastSetWriter::Read(m_state.Setpoints));
   m_state.CreateAverages(m_config);
+  OpenMinuteJournal();
+}
+
+void TConsoleCore::OpenMinuteJournal() {
+  m_state.MinuteRecords.SetJournal(nullptr);
+  m_journal.reset();
+  if (!m_config.MinuteJournal) return;
+  TMinuteJournal::Options options;
+  options.Limit = m_config.MinuteRecordLimit;
+  m_journal = std::make_unique<TMinuteJournal>(JournalPath(), options);
+  m_state.MinuteRecords.Restore(m_journal->Open());
+  m_state.MinuteRecords.SetJournal(m_journal.get());
 }
 
 void TConsoleCore::ConnectDatabase(std::function<void(bool)> done) {
@@ -107,7 +161,12 @@ bool TConsoleCore::Close() {
   StopLinkThread();
   StopWriteThread();
   StopReadThread();
+  m_lastSetWriter.Stop();
+  // The TCP server may still confirm records; the journal takes them until
+  // the core is gone. This puts what the read thread left on disk now.
+  if (m_journal) m_journal->Flush();
 
+  std::lock_guard lock(m_iniWriteMutex);
   IniUpdate update(*m_ini);
   const bool configSaved = m_config.SaveConfig(*m_ini, m_crypt);
   const bool setpointsSaved = SaveLastSetpoints();
@@ -119,6 +178,7 @@ bool TConsoleCore::Close() {
 }
 
 bool TConsoleCore::SaveConfig() {
+  std::lock_guard lock(m_iniWriteMutex);
   IniUpdate update(*m_ini);
   const bool configSaved = m_config.SaveConfig(*m_ini, m_crypt);
   const bool written = update.Commit();
@@ -150,11 +210,7 @@ bool TConsoleCore::LoadLastSetpoints() {
 }
 
 bool TConsoleCore::SaveLastSetpoints() {
-  IniUpdate update(*m_ini);
-  for (SetpointIndex index : LastSetOrder()) {
-    if (!m_ini->WriteFloat(kLastSetSection, SetpointKey(index), m_state.Setpoints.Get(index))) return false;
-  }
-  return update.Commit();
+  return WriteLastSetSection(*m_ini, TLastSetWriter::Read(m_state.Setpoints));
 }
 
 bool TConsoleCore::TranslateIn() {

@@ -4,11 +4,13 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 #include "common/inifile.h"
 #include "common/tdatetime.h"
 #include "configuration/config.h"
 #include "configuration/tmcrypt.h"
+#include "console/lastsetwriter.h"
 #include "fieldbus/icplink.h"
 #include "fieldbus/inputpolling.h"
 #include "fieldbus/outputdriving.h"
@@ -21,6 +23,7 @@
 #include "station/stationquery.h"
 #include "station/winsockserver.h"
 #include "storage/databasethread.h"
+#include "storage/minutejournal.h"
 
 // The console without its windows: the configuration, the process state and
 // the operations of the acquisition cycle. The main window or the headless
@@ -46,11 +49,14 @@ class TConsoleCore {
   const QString& AppDir() const { return m_appDir; }
   QString IniPath() const;
   QString LogDir() const;
+  // minutes.journal in the application folder.
+  QString JournalPath() const;
 
   // Built-in setpoints, then the configuration and "LastSet" from the INI
   // file, then one moving average per input signal. Always succeeds: what
   // the file lacks or garbles keeps its default. The database attempt that
-  // follows is the owner's (ConnectDatabase).
+  // follows is the owner's (ConnectDatabase). From here until Close() the
+  // LastSet writer keeps the setpoints on disk within a second of a change.
   void Open();
   // The first tick's start-up when AutoStartControl is set: the read, write
   // and station-link threads, the TCP query server when LanServer is set,
@@ -91,9 +97,13 @@ class TConsoleCore {
 
   // Section "LastSet": keys TRRS1 ... ZRFL1, then TRRS2 ... ZRFL2. Values
   // that do not read as a finite single-precision number keep the built-in ones.
+  // Save: only while the LastSet writer is stopped (Close does it).
   bool LoadLastSetpoints();
   bool SaveLastSetpoints();
   static std::array<SetpointIndex, kSetpointCount> LastSetOrder();
+
+  // The minute journal, or nullptr when MinuteJournal is off.
+  TMinuteJournal* MinuteJournal() { return m_journal.get(); }
 
   TConfig& Config() { return m_config; }
   const TConfig& Config() const { return m_config; }
@@ -125,12 +135,25 @@ class TConsoleCore {
   bool CalcWorks();
 
  private:
+  // Restores the records the station has not confirmed and attaches the
+  // journal to the list; Open's last step.
+  void OpenMinuteJournal();
+
   QString m_appDir;
   std::function<TDateTime()> m_now;
   TConfig m_config;
   Tmcrypt m_crypt;
   ProcessState m_state;
+  // The unconfirmed minute records on disk; null when MinuteJournal is off.
+  // Destroyed after every thread that touches the records.
+  std::unique_ptr<TMinuteJournal> m_journal;
   std::unique_ptr<IniFile> m_ini;
+  // Each write of the INI file reads the whole file and replaces it, so the
+  // user-interface thread's writes (m_ini) and the LastSet writer's
+  // (m_lastSetIni) take turns, or one would put back what the other replaced.
+  std::mutex m_iniWriteMutex;
+  IniFile m_lastSetIni;  // the LastSet writer's thread only
+  TLastSetWriter m_lastSetWriter;
 
   ThreadControl m_readControl;
   ThreadControl m_writeControl;

@@ -4,12 +4,14 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <csignal>
 
-#include "support/headlessconsole.h"
 #include "common/cp1251.h"
 #include "common/inifile.h"
 #include "support/files.h"
+#include "support/headlessconsole.h"
+#include "support/stationclient.h"
 
 namespace {
 
@@ -114,6 +116,54 @@ TEST(Headless, StartsControlOnTheFirstTick) {
               c.portMessages)
         << qPrintable(log);
   }
+}
+
+TEST(Headless, SaysAtStartWhatItCannotWriteAndRunsOn) {
+  QTemporaryDir home;
+  ASSERT_TRUE(WriteFileBytes(home.filePath("LOG"), "not a folder"));
+  HeadlessConsole console(home.path());
+  ASSERT_TRUE(console.StartAndWaitUntilRunning()) << console.Stderr().constData();
+  EXPECT_TRUE(console.Stderr().contains(
+      "flotation-console: warning: cannot write the event log: " + QFile::encodeName(home.filePath("LOG")) +
+      " is a file, not a folder\n"))
+      << console.Stderr().constData();
+  ASSERT_EQ(console.StopWith(SIGTERM), 0) << console.Stderr().constData();
+  EXPECT_FALSE(console.Stderr().contains("cannot write the configuration file"));
+}
+
+// The station's setpoint is on disk before the kill; the next start takes it.
+TEST(Headless, AStationSetpointSurvivesAKill) {
+  QTemporaryDir home;
+  const int port = FreeTcpPort();
+  {
+    IniFile ini(IniPathIn(home));
+    IniUpdate update(ini);
+    ini.WriteString("COM", "HardReadPort", home.filePath("no-port-in"));
+    ini.WriteString("COM", "HardWritePort", home.filePath("no-port-out"));
+    ini.WriteString("COM", "ServerLinkPort", home.filePath("no-station-line"));
+    ini.WriteInteger("System", "LanPort", port);
+    ini.WriteString("MySQL", "Host", "127.0.0.1:" + QString::number(FreeTcpPort()));
+    ASSERT_TRUE(update.Commit());
+  }
+  HeadlessConsole console(home.path(), {"--emulate"});
+  ASSERT_TRUE(console.StartAndWaitUntilRunning()) << console.Stderr().constData();
+  ASSERT_TRUE(console.WaitForStderr("query server on TCP port")) << console.Stderr().constData();
+  StationClient station;
+  ASSERT_TRUE(station.Connect(port));
+  ASSERT_TRUE(station.ReadGreeting());
+  ASSERT_EQ(station.Ask("PUF1", "SetZRRS1", "45"), BuildFrame("PUF1", "SetZRRS_OK:"));
+  QDeadlineTimer deadline(kDeadlineMs);
+  while (IniFile(IniPathIn(home)).ReadFloat("LastSet", "ZRRS1", 0) != 45 && !deadline.hasExpired())
+    QThread::msleep(20);
+  EXPECT_EQ(IniFile(IniPathIn(home)).ReadFloat("LastSet", "ZRRS1", 0), 45);
+  station.Close();
+  EXPECT_EQ(console.StopWith(SIGKILL), -1);
+
+  // Had the next start taken the built-in 40, its exit save would write 40.
+  HeadlessConsole again(home.path(), {"--emulate"});
+  ASSERT_TRUE(again.StartAndWaitUntilRunning()) << again.Stderr().constData();
+  ASSERT_EQ(again.StopWith(SIGTERM), 0) << again.Stderr().constData();
+  EXPECT_EQ(IniFile(IniPathIn(home)).ReadFloat("LastSet", "ZRRS1", 0), 45);
 }
 
 TEST(Headless, RejectsUnknownArguments) {

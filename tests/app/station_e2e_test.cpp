@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QProcess>
 #include <QSqlDatabase>
@@ -12,14 +13,18 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <csignal>
+#include <functional>
+#include <map>
 #include <memory>
+#include <random>
+#include <set>
 
-#include "support/dconsimprocess.h"
-#include "support/headlessconsole.h"
 #include "common/cp1251.h"
 #include "common/inifile.h"
 #include "common/tdatetime.h"
 #include "configuration/tmcrypt.h"
+#include "support/dconsimprocess.h"
+#include "support/headlessconsole.h"
 #include "support/mariadb.h"
 #include "support/ptybridge.h"
 #include "support/qtapplication.h"
@@ -50,6 +55,7 @@ class StationEndToEndTest : public ::testing::Test {
     ASSERT_TRUE(m_home.isValid());
   }
   void TearDown() override {
+    qunsetenv("FLOT_TEST_CLOCK");
     if (QSqlDatabase::contains(u"e2e"_qs)) {
       {
         QSqlDatabase db = QSqlDatabase::database(u"e2e"_qs);
@@ -138,6 +144,31 @@ class StationEndToEndTest : public ::testing::Test {
     return messages;
   }
 
+  // Starts the console again in the same folder and connects m_station anew.
+  void RestartConsole() {
+    m_station.Close();
+    m_console = std::make_unique<HeadlessConsole>(m_home.path());
+    ASSERT_TRUE(m_console->StartAndWaitUntilRunning()) << m_console->Stderr().constData();
+    ASSERT_TRUE(m_console->WaitForStderr("query server on TCP port")) << m_console->Stderr().constData();
+    ASSERT_TRUE(m_station.Connect(m_port));
+    ASSERT_TRUE(m_station.ReadGreeting());
+  }
+
+  int UnsavedCount() {
+    const QByteArray reply = m_station.Ask("PUF1", "GetUnsavedCount");
+    return reply.startsWith("PUF1:GetUnsavedCount_OK:") ? reply.mid(24, reply.indexOf('<') - 24).toInt() : -1;
+  }
+
+  // Polls the console until "condition" holds; false after the deadline.
+  bool WaitForCount(const std::function<bool(int)>& condition, int deadlineMs, int pollMs = 200) {
+    QDeadlineTimer deadline(deadlineMs);
+    while (!condition(UnsavedCount())) {
+      if (deadline.hasExpired()) return false;
+      QThread::msleep(static_cast<unsigned long>(pollMs));
+    }
+    return true;
+  }
+
   // Configures the console for "stationLine", starts the simulator and the
   // console, and connects m_station to the console's query server.
   void StartChain(const QString& stationLine) {
@@ -218,6 +249,117 @@ TEST_F(StationEndToEndTest, EveryMinuteArrivesOnceWithTheConsolesValues) {
   EXPECT_TRUE(LogMessages().contains(u"Автозапуск контроля аппаратуры."_qs))
       << LogMessages().join(u'|').toStdString();
   EXPECT_EQ(station.Ask("PUF1", "GetLogRecCount"), BuildFrame("PUF1", "GetLogRecCount_OK:0"));
+
+  EXPECT_EQ(m_console->StopWith(SIGTERM), 0) << m_console->Stderr().constData();
+}
+
+// The console killed with SIGKILL between collections, once right as a
+// minute ends (its record on the way to the journal), and started again:
+// the station gets every minute that had ended unconfirmed, exactly once,
+// with the values the console offered before the kill. The console's clock
+// runs 30 times faster, so that a minute ends every two cycles.
+TEST_F(StationEndToEndTest, AKilledConsoleLosesNoEndedMinuteAndRepeatsNone) {
+  constexpr int kClockRate = 30;
+  const qint64 origin = QDateTime::currentSecsSinceEpoch();
+  qputenv("FLOT_TEST_CLOCK", QByteArray::number(kClockRate) + ' ' + QByteArray::number(origin));
+  // The console's clock at a moment of ours.
+  const auto consoleTime = [&](const QDateTime& real) {
+    return QDateTime::fromMSecsSinceEpoch(origin * 1000 +
+                                          (real.toMSecsSinceEpoch() - origin * 1000) * kClockRate);
+  };
+  StartChain(u"/nonexistent/station"_qs);
+
+  std::map<QString, int> stores;  // minute -> times the collector stored it
+  std::set<QString> lastOfRound;  // the newest of a round may have been running
+  const auto collect = [&] {
+    ASSERT_EQ(Collect({u"--tcp"_qs, u"127.0.0.1:"_qs + QString::number(m_port), u"--verbose"_qs}), 0)
+        << m_collectorOutput.constData();
+    QString last;
+    for (const QByteArray& line : m_collectorOutput.split('\n')) {
+      if (!line.startsWith("stored minute ")) continue;
+      last = QString::fromLatin1(line.mid(14)).trimmed();
+      ++stores[last];
+    }
+    if (!last.isEmpty()) lastOfRound.insert(last);
+  };
+  // Before each kill: the oldest unconfirmed minute as offered, and how many
+  // minutes after it had ended.
+  struct Offered {
+    QByteArray Text;
+    QString Minute;
+    int EndedAfter = 0;
+    QDateTime Killed;  // on the console's clock
+  };
+  std::vector<Offered> offered;
+
+  std::mt19937 random(14);  // a fixed seed: the same kill moments every run
+  for (int round = 0; round < 3; ++round) {
+    const int before = UnsavedCount();
+    ASSERT_GE(before, 0);
+    if (round > 0) collect();
+    // Three ended minutes or more wait for the station.
+    ASSERT_TRUE(WaitForCount([](int n) { return n >= 4; }, 30000));
+
+    Offered oldest;
+    oldest.Text = m_station.Ask("PUF1", "GetUnsavedRecord");
+    ASSERT_TRUE(oldest.Text.startsWith("PUF1:GetUnsavedRecord_OK:RecMoment='")) << oldest.Text.constData();
+    oldest.Minute = QString::fromLatin1(oldest.Text.mid(36, 19));
+    if (round == 1) {
+      // Right as the next minute ends, while its record is being written.
+      const int now = UnsavedCount();
+      ASSERT_TRUE(WaitForCount([now](int n) { return n > now; }, 10000, 5));
+    } else {
+      QThread::msleep(std::uniform_int_distribution<unsigned long>(0, 980)(random));
+    }
+    oldest.EndedAfter = UnsavedCount() - 2;  // without itself and the running minute
+    oldest.Killed = consoleTime(QDateTime::currentDateTime());
+    m_console->StopWith(SIGKILL);
+    offered.push_back(oldest);
+    RestartConsole();
+
+    // The same minute is offered first, in the same words.
+    EXPECT_EQ(m_station.Ask("PUF1", "GetUnsavedRecord"), oldest.Text) << "round " << round;
+    EXPECT_GE(UnsavedCount(), oldest.EndedAfter + 1) << "round " << round;
+  }
+  collect();
+
+  const std::vector<QMap<QString, QVariant>> rows = Rows();
+  std::map<QString, QMap<QString, QVariant>> rowOf;
+  for (const auto& row : rows) {
+    rowOf[row.value(u"RecMoment"_qs).toDateTime().toString(u"yyyy-MM-dd hh:mm:ss"_qs)] = row;
+  }
+  for (const Offered& o : offered) {
+    // The minute and every minute that had ended after it reached the database.
+    // (A cycle late under load may skip a minute of the fast clock, so the
+    // minutes are counted, not named.)
+    const QDateTime first = QDateTime::fromString(o.Minute, u"yyyy-MM-dd hh:mm:ss"_qs);
+    int endedBeforeTheKill = 0;
+    QString seen;
+    for (const auto& [minute, row] : rowOf) {
+      const QDateTime moment = row.value(u"RecMoment"_qs).toDateTime();
+      if (moment >= first && moment.addSecs(60) <= o.Killed) ++endedBeforeTheKill;
+      seen += minute + u' ';
+    }
+    EXPECT_GE(endedBeforeTheKill, o.EndedAfter + 1)
+        << o.Minute.toStdString() << " killed at " << o.Killed.toString(u"hh:mm:ss"_qs).toStdString()
+        << " rows " << seen.toStdString();
+    // Value for value as offered before the kill.
+    const QMap<QString, QString> reported = RecordItems(FromCp1251(o.Text.mid(25, o.Text.indexOf('<') - 25)));
+    ASSERT_TRUE(rowOf.count(o.Minute));
+    const QMap<QString, QVariant>& row = rowOf[o.Minute];
+    for (auto it = reported.begin(); it != reported.end(); ++it) {
+      if (it.key() == u"RecMoment") continue;
+      EXPECT_EQ(row.value(it.key()).toDouble(), it.value().toDouble())
+          << o.Minute.toStdString() << it.key().toStdString();
+    }
+  }
+  // A minute that had ended when the collector took it is taken once, kills or not.
+  for (const auto& [minute, times] : stores) {
+    if (lastOfRound.count(minute) == 0) {
+      EXPECT_EQ(times, 1) << minute.toStdString();
+    }
+  }
+  EXPECT_GE(stores.size(), 8u);
 
   EXPECT_EQ(m_console->StopWith(SIGTERM), 0) << m_console->Stderr().constData();
 }
