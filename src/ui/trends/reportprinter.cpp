@@ -1,7 +1,9 @@
 #include "ui/trends/reportprinter.h"
 
 #include <QAbstractButton>
+#include <QAbstractSpinBox>
 #include <QBuffer>
+#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QFontMetricsF>
@@ -70,11 +72,16 @@ double DrawLine(QPainter& painter, const QRectF& area, const QFont& font, const 
 // scaled twice.
 void DrawBody(QPainter& painter, QWidget& body, const QRect& area) {
   const QWidget::RenderFlags flags = QWidget::DrawWindowBackground | QWidget::DrawChildren;
-  // Buttons (a graph's zoom button) are controls, not part of the page; the
-  // style draws them from bitmaps besides.
+  // Controls (a graph's zoom button, the date picker and the shift box of a
+  // window printed whole) are not part of the page: the heading says the day
+  // and the shift, and the style draws controls from bitmaps besides.
   QRegion region(area);
-  for (const QAbstractButton* button : body.findChildren<QAbstractButton*>()) {
-    if (button->isVisibleTo(&body)) region -= QRect(button->mapTo(&body, QPoint(0, 0)), button->size());
+  for (const QWidget* child : body.findChildren<QWidget*>()) {
+    const bool control = qobject_cast<const QAbstractButton*>(child) != nullptr ||
+                         qobject_cast<const QAbstractSpinBox*>(child) != nullptr ||
+                         qobject_cast<const QComboBox*>(child) != nullptr;
+    if (control && child->isVisibleTo(&body))
+      region -= QRect(child->mapTo(&body, QPoint(0, 0)), child->size());
   }
   if (painter.device() != nullptr && painter.device()->devType() == QInternal::Printer) {
     QPicture picture;

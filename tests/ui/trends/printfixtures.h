@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QComboBox>
+#include <QDateEdit>
 #include <QLabel>
 #include <QProcess>
 #include <QRegularExpression>
@@ -20,7 +22,8 @@
 // A printable view as the print code meets it: a top panel that is not
 // printed, and a body laid out by the view's layout (800 x 400 once laid
 // out: twice as wide as high) holding two value fields with known figures,
-// a level graph with a line and a zoom button, a hidden wait panel and, right of PrintArea, a
+// a level graph with a line and a zoom button, a date picker and a shift
+// box (controls, kept off the page), a hidden wait panel and, right of PrintArea, a
 // field that must stay off the page. The view is never shown unless a test
 // shows it. The body's background is kBodyColor, so a page picture shows
 // where the body landed.
@@ -74,6 +77,12 @@ class FakePrintableView : public QWidget, public TPrintableView {
     auto* zoom = new QToolButton(m_graph);
     zoom->setText(u"[]"_qs);
     zoom->setGeometry(735, 2, 20, 18);
+    // A date picker and a shift box, as a window printed whole has them.
+    auto* picker = new QDateEdit(QDate(2026, 12, 10), m_body);
+    picker->setGeometry(380, 20, 120, 25);
+    auto* shift = new QComboBox(m_body);
+    shift->addItem(u"Обе смены"_qs);
+    shift->setGeometry(510, 20, 150, 25);
 
     m_waitPanel = new QLabel(u"Дождитесь загрузки данных"_qs, m_body);
     m_waitPanel->setGeometry(300, 150, 300, 60);
