@@ -22,6 +22,8 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
       line.emulate = true;
     } else if (argument == u"--help" || argument == u"-h") {
       line.help = true;
+    } else if (argument == u"--version") {
+      line.version = true;
     } else {
       line.error = QStringLiteral("unknown argument: ") + argument;
       return line;
@@ -42,6 +44,7 @@ QString UsageText() {
       "  --emulate    switch module emulation on: the read and write threads\n"
       "               run even when their serial ports cannot be opened\n"
       "  --help       show this text\n"
+      "  --version    show the version and the commit it was built from\n"
       "\n"
       "SIGINT or SIGTERM ends the console as its main window's close button\n"
       "does: it saves its configuration and the last setpoints and exits with\n"

@@ -9,6 +9,7 @@ struct CommandLine {
   QString homeDir;       // empty: the executable's folder
   bool emulate = false;  // module emulation on from the start
   bool help = false;
+  bool version = false;
   QString error;  // non-empty when the arguments could not be understood
 };
 

@@ -4,6 +4,7 @@
 
 #include "app/commandline.h"
 #include "app/headless.h"
+#include "common/buildtext.h"
 #ifdef FLOT_WITH_WINDOWS
 #include "app/windowed.h"
 #endif
@@ -30,6 +31,10 @@ int main(int argc, char* argv[]) {
   }
   if (line.help) {
     std::fputs(qPrintable(UsageText()), stdout);
+    return 0;
+  }
+  if (line.version) {
+    PrintVersion("flotation-console");
     return 0;
   }
   if (!line.headless) {

@@ -2,8 +2,9 @@
 
 #include <QString>
 
-// The console's version ("0.1") and the commit it was built from (twelve
-// hexadecimal digits, "-dirty" when the tree had changes, "unknown" outside
-// a git checkout). What the About window and --version show.
-QString BuildVersion();
-QString BuildCommit();
+#include "common/buildtext.h"
+
+// BuildVersionText() and BuildCommitText() as QStrings: what the About
+// window shows.
+inline QString BuildVersion() { return QString::fromLatin1(BuildVersionText()); }
+inline QString BuildCommit() { return QString::fromLatin1(BuildCommitText()); }

@@ -63,6 +63,9 @@ class TConsoleController : public QObject {
   // Where drained messages that ask for a window go; nullptr for none. The
   // sink must outlive its installation.
   void SetWarningSink(WarningWindowSink* sink) { m_drain.SetSink(sink); }
+  // Every drained message's text also goes to "echo" (the headless console's
+  // standard error, which a service manager keeps in its journal).
+  void SetLogEcho(std::function<void(const QString& text)> echo) { m_drain.SetEcho(std::move(echo)); }
 
   // One tick: snapshot and Ticked, on the first tick the start-up
   // (StartingUp, the workers and the query server as configured, StartedUp),

@@ -205,6 +205,13 @@ int TEventLogDrain::Drain(bool saveToFile) {
       } catch (...) {
       }
     }
+    if (m_echo) {
+      try {
+        if (record.DroppedBefore > 0) m_echo(LostEventsText(record.DroppedBefore));
+        m_echo(record.Text);
+      } catch (...) {
+      }
+    }
     WriteLine(EventLogLine(record), saveToFile);
   }
   TDateTime lastMoment = 0;
@@ -212,6 +219,12 @@ int TEventLogDrain::Drain(bool saveToFile) {
   // Only once every message before the loss is out (the queue sees to that).
   if (const uint32_t lost = m_fifo.TakeTrailingDrops(lastMoment, lastTickSec); lost > 0) {
     WriteLine(LineAt(lastMoment, lastTickSec, LostEventsText(lost)), saveToFile);
+    if (m_echo) {
+      try {
+        m_echo(LostEventsText(lost));
+      } catch (...) {
+      }
+    }
   }
   return taken;
 }

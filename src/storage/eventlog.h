@@ -132,6 +132,9 @@ class TEventLogDrain {
 
   // Replaces the sink (nullptr: no windows) for the following drains.
   void SetSink(WarningWindowSink* sink) { m_sink = sink; }
+  // Also hands every drained message's text to "echo" (empty: none), as the
+  // headless console's service log wants them.
+  void SetEcho(std::function<void(const QString& text)> echo) { m_echo = std::move(echo); }
 
   // Audit lines kept after the file refused them, bounded by the audit
   // queue's capacity (the excess is told as lost).
@@ -145,5 +148,6 @@ class TEventLogDrain {
   TEventFIFO* m_audit;
   LogFileWriter& m_writer;
   WarningWindowSink* m_sink;
+  std::function<void(const QString& text)> m_echo;
   QStringList m_auditBacklog;
 };

@@ -5,7 +5,12 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
+#include <algorithm>
 #include <csignal>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include "common/cp1251.h"
 #include "common/inifile.h"
@@ -164,6 +169,67 @@ TEST(Headless, AStationSetpointSurvivesAKill) {
   ASSERT_TRUE(again.StartAndWaitUntilRunning()) << again.Stderr().constData();
   ASSERT_EQ(again.StopWith(SIGTERM), 0) << again.Stderr().constData();
   EXPECT_EQ(IniFile(IniPathIn(home)).ReadFloat("LastSet", "ZRRS1", 0), 45);
+}
+
+// A datagram socket where a service manager would listen for the console.
+class NotifySocket {
+ public:
+  explicit NotifySocket(const QString& path) {
+    m_socket = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray name = QFile::encodeName(path);
+    std::memcpy(address.sun_path, name.constData(), std::min(sizeof(address.sun_path) - 1, size_t(name.size())));
+    m_bound = ::bind(m_socket, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+  }
+  ~NotifySocket() { ::close(m_socket); }
+  bool Bound() const { return m_bound; }
+  // The datagrams that arrived so far.
+  QList<QByteArray> Take() {
+    QList<QByteArray> taken;
+    char buffer[4096];
+    for (ssize_t size; (size = ::recv(m_socket, buffer, sizeof(buffer), 0)) > 0;) taken << QByteArray(buffer, size);
+    return taken;
+  }
+
+ private:
+  int m_socket = -1;
+  bool m_bound = false;
+};
+
+// Started as a service: ready once it runs, the watchdog fed from the tick,
+// and what the event log says also in the service's log, port failures too.
+TEST(Headless, TellsTheServiceManagerAndItsLogWhatHappens) {
+  QTemporaryDir home;
+  IniFile ini(IniPathIn(home));
+  ini.WriteString("COM", "HardReadPort", home.filePath("no-port-in"));
+  ini.WriteString("COM", "HardWritePort", home.filePath("no-port-out"));
+  NotifySocket manager(home.filePath("notify"));
+  ASSERT_TRUE(manager.Bound());
+  qputenv("NOTIFY_SOCKET", QFile::encodeName(home.filePath("notify")));
+  qputenv("WATCHDOG_USEC", "3000000");
+  HeadlessConsole console(home.path());
+  const bool started = console.StartAndWaitUntilRunning();
+  qunsetenv("NOTIFY_SOCKET");
+  qunsetenv("WATCHDOG_USEC");
+  ASSERT_TRUE(started) << console.Stderr().constData();
+  ASSERT_TRUE(console.WaitForStderr("control started")) << console.Stderr().constData();
+
+  QList<QByteArray> told;
+  QDeadlineTimer deadline(kDeadlineMs);
+  while (told.count("WATCHDOG=1") < 3 && !deadline.hasExpired()) {
+    QThread::msleep(100);
+    told += manager.Take();
+  }
+  ASSERT_FALSE(told.isEmpty());
+  EXPECT_TRUE(told[0].startsWith("READY=1\nSTATUS=control started")) << told[0].constData();
+  EXPECT_GE(told.count("WATCHDOG=1"), 3);
+  EXPECT_TRUE(console.WaitForStderr(
+      "flotation-console: " + (u"Поток приема: Не могу подключить порт "_qs + home.filePath("no-port-in")).toUtf8()))
+      << console.Stderr().constData();
+
+  ASSERT_EQ(console.StopWith(SIGTERM), 0) << console.Stderr().constData();
+  EXPECT_TRUE(manager.Take().contains("STOPPING=1"));
 }
 
 TEST(Headless, RejectsUnknownArguments) {

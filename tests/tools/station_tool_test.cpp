@@ -272,6 +272,98 @@ TEST(station_options, CommandLinesAreReadOrRefused) {
   }
 }
 
+// The file a service reads: what it holds is used, the command line wins,
+// and what it cannot use is a warning that leaves the default in place.
+TEST(station_options, AConfigurationFileIsReadAndItsFaultsAreWarnings) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const auto write = [&dir](const QString& name, const QByteArray& text) {
+    QFile file(dir.filePath(name));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text);
+    return dir.filePath(name);
+  };
+  const QString password = write(QStringLiteral("password"), "from-file\n");
+  const QString good = write(QStringLiteral("good.conf"),
+                             "# the collector of section 2\n"
+                             "tcp = 10.0.0.5:7778\n"
+                             "db-host=db.local\n"
+                             "db-port = 3307\n"
+                             "db-user = station\n"
+                             "database = dravo2\n"
+                             "db-password-file = " + password.toUtf8() + "\n"
+                             "interval = 30\n"
+                             "verbose = yes\n");
+  const QString faulty = write(QStringLiteral("faulty.conf"),
+                               "db-port = many\n"
+                               "just words\n"
+                               "db-password = secret\n"
+                               "tcp = nowhere\n"
+                               "verbose = perhaps\n"
+                               "db-password-file = " + dir.filePath(QStringLiteral("missing")).toUtf8() + "\n"
+                               "interval = 60\n");
+  const QString serial = write(QStringLiteral("serial.conf"), "serial = /dev/ttyS1\nbaud = 9600\n");
+
+  StationOptions options;
+  QStringList warnings;
+  QString error;
+  ASSERT_TRUE(ParseStationOptions({"flotation-station", "--config", good}, {}, options, warnings, error))
+      << error.toStdString();
+  EXPECT_TRUE(warnings.isEmpty()) << warnings.join(u'\n').toStdString();
+  EXPECT_EQ(options.Link, StationOptions::LinkKind::Tcp);
+  EXPECT_EQ(options.TcpHost, QStringLiteral("10.0.0.5"));
+  EXPECT_EQ(options.TcpPort, 7778);
+  EXPECT_EQ(options.Database.Host, QStringLiteral("db.local"));
+  EXPECT_EQ(options.Database.Port, 3307);
+  EXPECT_EQ(options.Database.User, QStringLiteral("station"));
+  EXPECT_EQ(options.Database.Database, QStringLiteral("dravo2"));
+  EXPECT_EQ(options.Database.Password, QStringLiteral("from-file"));
+  EXPECT_EQ(options.IntervalSeconds, 30);
+  EXPECT_TRUE(options.Verbose);
+
+  // The command line, before or after --config, overrides the file.
+  ASSERT_TRUE(ParseStationOptions({"flotation-station", "--interval", "7", "--config", good, "--serial",
+                                   "/dev/ttyUSB0"},
+                                  {}, options, warnings, error));
+  EXPECT_EQ(options.Link, StationOptions::LinkKind::Serial);
+  EXPECT_EQ(options.SerialDevice, QStringLiteral("/dev/ttyUSB0"));
+  EXPECT_EQ(options.IntervalSeconds, 7);
+  EXPECT_EQ(options.Database.Port, 3307);
+  ASSERT_TRUE(ParseStationOptions({"flotation-station", "--config", serial, "--tcp", "h:1"}, {}, options,
+                                  warnings, error));
+  EXPECT_EQ(options.Link, StationOptions::LinkKind::Tcp);
+  ASSERT_TRUE(ParseStationOptions({"flotation-station", "--config", serial}, {}, options, warnings, error));
+  EXPECT_EQ(options.Link, StationOptions::LinkKind::Serial);
+  EXPECT_EQ(options.Baud, 9600);
+
+  ASSERT_TRUE(ParseStationOptions({"flotation-station", "--config", faulty}, QStringLiteral("from-env"),
+                                  options, warnings, error))
+      << error.toStdString();
+  EXPECT_EQ(warnings.size(), 6) << warnings.join(u'\n').toStdString();
+  EXPECT_TRUE(warnings.join(u'\n').contains(faulty + QStringLiteral(":1: --db-port: \"many\"")))
+      << warnings.join(u'\n').toStdString();
+  EXPECT_EQ(options.Database.Port, 3306);
+  EXPECT_EQ(options.TcpHost, QStringLiteral("127.0.0.1"));
+  EXPECT_EQ(options.TcpPort, 7777);
+  EXPECT_EQ(options.Database.Password, QStringLiteral("from-env"));
+  EXPECT_FALSE(options.Verbose);
+  EXPECT_EQ(options.IntervalSeconds, 60);
+
+  // A file that is not there, or cannot be read: the defaults, the console on this computer.
+  for (const QString& path : {dir.filePath(QStringLiteral("absent.conf")), dir.path()}) {
+    SCOPED_TRACE(path.toStdString());
+    ASSERT_TRUE(ParseStationOptions({"flotation-station", "--config", path}, {}, options, warnings, error));
+    ASSERT_EQ(warnings.size(), 1);
+    EXPECT_TRUE(warnings[0].startsWith(QStringLiteral("cannot read the configuration ") + path))
+        << warnings[0].toStdString();
+    EXPECT_EQ(options.Link, StationOptions::LinkKind::Tcp);
+    EXPECT_EQ(options.TcpHost, QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(options.TcpPort, 7777);
+    EXPECT_EQ(options.Database.Database, QStringLiteral("dravo"));
+  }
+  EXPECT_FALSE(ParseStationOptions({"flotation-station", "--config"}, {}, options, warnings, error));
+}
+
 class station_tcp_link : public ::testing::Test {
  protected:
   static constexpr int kReplyTimeoutMs = 1000;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "commandlog.h"
+#include "common/buildtext.h"
 #include "dconmodules.h"
 #include "simbus.h"
 #include "simoptions.h"
@@ -35,11 +36,15 @@ int main(int argc, char** argv) {
   SimOptions options;
   std::string error;
   if (!ParseSimOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
-    std::fprintf(stderr, "dcon-sim: %s\n(dcon-sim --help lists the options)\n", error.c_str());
+    std::fprintf(stderr, "dcon-sim: %s\n\n%s", error.c_str(), SimUsage().c_str());
     return kExitUsage;
   }
   if (options.Help) {
     std::fputs(SimUsage().c_str(), stdout);
+    return kExitOk;
+  }
+  if (options.Version) {
+    PrintVersion("dcon-sim");
     return kExitOk;
   }
 

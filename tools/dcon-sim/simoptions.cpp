@@ -136,6 +136,9 @@ bool Parser::Run() {
     if (option == "--help" || option == "-h") {
       m_options.Help = true;
       return true;
+    } else if (option == "--version") {
+      m_options.Version = true;
+      return true;
     } else if (option == "--no-pace") {
       m_options.Timing.Pace = false;
     } else if (option == "--verbose") {
@@ -259,6 +262,8 @@ Faults (per module, repeatable, combinable):
 Output:
   --log FILE            command log, one tab-separated line per command (- = stdout)
   --verbose             command log lines also on stderr
+
+  --help                this text;  --version  the version and commit
 
 Signals: SIGUSR1 prints the output values; SIGINT/SIGTERM end the simulator.
 )";

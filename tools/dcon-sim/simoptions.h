@@ -20,6 +20,7 @@ struct SimOptions {
   std::string LogPath;  // empty: no log; "-": stdout
   bool Verbose = false;
   bool Help = false;
+  bool Version = false;
 };
 
 // Parses the arguments after the program name. Without --in and --out the

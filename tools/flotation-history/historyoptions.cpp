@@ -18,7 +18,9 @@ QString HistoryUsage() {
       "  --console-ini FILE point that console at the database: [MySQL] Host, Login, Password,\n"
       "                     and [System] LanServer=1; prints LanPort=N on stdout\n"
       "  --simulator-scale  with --console-ini: inputs still at the built-in calibration get\n"
-      "                     the module simulator's scale\n");
+      "                     the module simulator's scale\n"
+      "  --help             this text\n"
+      "  --version          the version and the commit it was built from\n");
 }
 
 bool ParseHistoryOptions(const QStringList& arguments, const QString& passwordFromEnvironment,
@@ -33,6 +35,8 @@ bool ParseHistoryOptions(const QStringList& arguments, const QString& passwordFr
     int number = 0;
     if (option == u"--help" || option == u"-h") {
       options.Help = true;
+    } else if (option == u"--version") {
+      options.Version = true;
     } else if (option == u"--if-empty") {
       options.Fill.IfEmpty = true;
     } else if (option == u"--simulator-scale") {
@@ -86,7 +90,7 @@ bool ParseHistoryOptions(const QStringList& arguments, const QString& passwordFr
       return false;
     }
   }
-  if (options.Help) return true;
+  if (options.Help || options.Version) return true;
   if (options.SimulatorScale && options.ConsoleIni.isEmpty()) {
     error = QStringLiteral("--simulator-scale goes with --console-ini");
     return false;

@@ -13,6 +13,7 @@ struct HistoryOptions {
   // With ConsoleIni: calibrate the console's inputs for the module simulator's counts.
   bool SimulatorScale = false;
   bool Help = false;
+  bool Version = false;
 };
 
 inline constexpr int kMaxHistoryDays = 366;

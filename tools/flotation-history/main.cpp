@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <cstdio>
 
+#include "common/buildtext.h"
 #include "consoleini.h"
 #include "historyfill.h"
 #include "historyoptions.h"
@@ -38,6 +39,10 @@ int main(int argc, char** argv) {
   }
   if (options.Help) {
     std::fputs(HistoryUsage().toLocal8Bit().constData(), stdout);
+    return kExitOk;
+  }
+  if (options.Version) {
+    PrintVersion("flotation-history");
     return kExitOk;
   }
 

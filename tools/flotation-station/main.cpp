@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "collector.h"
+#include "common/buildtext.h"
 #include "serialstationlink.h"
 #include "stationdatabase.h"
 #include "stationoptions.h"
@@ -68,14 +69,30 @@ int main(int argc, char** argv) {
   QCoreApplication application(argc, argv);
   StationOptions options;
   QString error;
+  QStringList warnings;
   if (!ParseStationOptions(QCoreApplication::arguments(), qEnvironmentVariable("FLOT_STATION_DB_PASSWORD"),
-                           options, error)) {
+                           options, warnings, error)) {
     WriteLine(QStringLiteral("flotation-station: %1\n%2").arg(error, StationUsage()));
     return kExitUsage;
   }
   if (options.Help) {
     std::fputs(StationUsage().toLocal8Bit().constData(), stdout);
     return kExitOk;
+  }
+  if (options.Version) {
+    PrintVersion("flotation-station");
+    return kExitOk;
+  }
+
+  for (const QString& warning : warnings) WriteLine(QStringLiteral("flotation-station: warning: %1").arg(warning));
+  if (!options.Once) {
+    WriteLine(QStringLiteral("flotation-station: collecting from %1 into %2 on %3:%4 as %5")
+                  .arg(options.Link == StationOptions::LinkKind::Tcp
+                           ? QStringLiteral("%1:%2").arg(options.TcpHost).arg(options.TcpPort)
+                           : options.SerialDevice,
+                       options.Database.Database, options.Database.Host)
+                  .arg(options.Database.Port)
+                  .arg(options.Database.User));
   }
 
   // No SA_RESTART: a blocking wait returns, sees the flag after the current exchange and ends.

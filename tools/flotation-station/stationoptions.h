@@ -19,6 +19,7 @@ struct StationOptions {
   bool Once = false;
   bool Verbose = false;
   bool Help = false;
+  bool Version = false;
 };
 
 // Reads the command line (arguments[0] is the program). The database password never comes from
@@ -27,6 +28,12 @@ struct StationOptions {
 // returns false with the reason.
 bool ParseStationOptions(const QStringList& arguments, const QString& passwordFromEnvironment,
                          StationOptions& options, QString& error);
+// The same, with "--config FILE" read first: what the file holds that cannot
+// be used (the file itself missing or unreadable, a line or a value that does
+// not read, its password file) is in "warnings" and keeps its default, so
+// that a collector the system starts runs on and says why.
+bool ParseStationOptions(const QStringList& arguments, const QString& passwordFromEnvironment,
+                         StationOptions& options, QStringList& warnings, QString& error);
 
 QString StationUsage();
 
