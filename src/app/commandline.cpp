@@ -1,5 +1,9 @@
 #include "app/commandline.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QStandardPaths>
+
 CommandLine ParseCommandLine(const QStringList& arguments) {
   CommandLine line;
   for (qsizetype i = 0; i < arguments.size(); ++i) {
@@ -32,6 +36,17 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
   return line;
 }
 
+QString DefaultHomeDir(const QString& executableDir, const QString& dataDir) {
+  const QString folder = QDir::cleanPath(executableDir);
+  if (folder == u"/usr" || folder.startsWith(u"/usr/")) return QDir(dataDir).filePath(QStringLiteral("flotation-console"));
+  return folder;
+}
+
+QString DefaultHomeDir() {
+  return DefaultHomeDir(QCoreApplication::applicationDirPath(),
+                        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
+}
+
 QString UsageText() {
   return QStringLiteral(
       "Usage: flotation-console [--headless] [--home DIR] [--emulate]\n"
@@ -40,7 +55,8 @@ QString UsageText() {
       "\n"
       "  --headless   run the console core without windows (services, tests)\n"
       "  --home DIR   application folder: flotation-console.INI, LOG/, config/\n"
-      "               (default: the folder of the executable)\n"
+      "               (default: the folder of the executable; installed under\n"
+      "               /usr, ~/.local/share/flotation-console)\n"
       "  --emulate    switch module emulation on: the read and write threads\n"
       "               run even when their serial ports cannot be opened\n"
       "  --help       show this text\n"

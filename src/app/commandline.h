@@ -16,5 +16,13 @@ struct CommandLine {
 // Parses the arguments after the program name.
 CommandLine ParseCommandLine(const QStringList& arguments);
 
+// The application folder when no --home is given: the executable's folder,
+// as a build or an unpacked copy has it; but for a program installed under
+// /usr, whose folder is the system's, "dataDir"/flotation-console (the user's
+// ~/.local/share/flotation-console).
+QString DefaultHomeDir(const QString& executableDir, const QString& dataDir);
+// The same with the running program's folder and the user's data folder.
+QString DefaultHomeDir();
+
 // The usage text printed for --help and for a bad command line.
 QString UsageText();

@@ -57,6 +57,6 @@ int main(int argc, char* argv[]) {
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("flotation-console"));
   const QString appDir =
-      line.homeDir.isEmpty() ? QCoreApplication::applicationDirPath() : QDir(line.homeDir).absolutePath();
+      line.homeDir.isEmpty() ? DefaultHomeDir() : QDir(line.homeDir).absolutePath();
   return RunHeadless(appDir, line.emulate);
 }

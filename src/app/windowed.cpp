@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <cstdio>
 
+#include "app/commandline.h"
 #include "app/terminationsignal.h"
 #include "console/consolecontroller.h"
 #include "ui/displays/formmainmenu.h"
@@ -85,7 +86,7 @@ int RunWindowed(int& argc, char** argv, const QString& homeDir, bool emulate) {
   InstallRussianTranslations(app);
 
   const QString appDir =
-      homeDir.isEmpty() ? QCoreApplication::applicationDirPath() : QDir(homeDir).absolutePath();
+      homeDir.isEmpty() ? DefaultHomeDir() : QDir(homeDir).absolutePath();
   if (!QDir().mkpath(appDir) || !QDir::setCurrent(appDir)) {
     std::fprintf(stderr, "flotation-console: cannot use the folder %s\n", qPrintable(appDir));
     return 1;

@@ -12,6 +12,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include "app/commandline.h"
 #include "common/cp1251.h"
 #include "common/inifile.h"
 #include "support/files.h"
@@ -230,6 +231,24 @@ TEST(Headless, TellsTheServiceManagerAndItsLogWhatHappens) {
 
   ASSERT_EQ(console.StopWith(SIGTERM), 0) << console.Stderr().constData();
   EXPECT_TRUE(manager.Take().contains("STOPPING=1"));
+}
+
+// Installed by the package, the console keeps its files in the user's data
+// folder, not beside the program in the system's.
+TEST(Headless, DefaultHomeIsTheProgramsFolderUnlessInstalledUnderUsr) {
+  const struct {
+    const char* executableDir;
+    const char* home;
+  } cases[] = {
+      {"/usr/bin", "/home/op/.local/share/flotation-console"},
+      {"/usr/local/bin/", "/home/op/.local/share/flotation-console"},
+      {"/usr", "/home/op/.local/share/flotation-console"},
+      {"/opt/flotation", "/opt/flotation"},
+      {"/work/build/bin", "/work/build/bin"},
+      {"/usrlocal/bin", "/usrlocal/bin"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(DefaultHomeDir(c.executableDir, "/home/op/.local/share"), c.home) << c.executableDir;
 }
 
 TEST(Headless, RejectsUnknownArguments) {
