@@ -1,8 +1,10 @@
 #include "fieldbus/icplink.h"
 
 #include <QDir>
+#include <QFile>
 #include <QSerialPort>
 #include <algorithm>
+#include <cerrno>
 #include <array>
 #include <chrono>
 #include <climits>
@@ -11,7 +13,11 @@
 
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <termios.h>
+#include <unistd.h>
 #ifdef __linux__
 #include <linux/serial.h>
 #endif
@@ -31,6 +37,27 @@ constexpr std::array<int32_t, 15> kSpeeds = {110,   300,   600,   1200,  2400,  
 const QString kPortChangeWhileActive = QStringLiteral("Нельзя менять порт при активном подключении!");
 const QString kSpeedChangeWhileActive =
     QStringLiteral("Нельзя менять скорость обмена при активном подключении.");
+// A device that is there but that this process may not open for reading and
+// writing: whose it is and its mode, the one failure the console cannot mend
+// by waiting. Empty for any other failure (a missing device, a busy one).
+QString AccessProblem(const QString& device) {
+  const QByteArray path = QFile::encodeName(device);
+  if (::access(path.constData(), R_OK | W_OK) == 0 || errno != EACCES) return {};
+  struct stat status {};
+  if (::stat(path.constData(), &status) != 0) return {};
+  const auto name = [](const char* text, unsigned id) {
+    return text != nullptr ? QString::fromLocal8Bit(text) : QString::number(id);
+  };
+  const passwd* self = ::getpwuid(::geteuid());
+  const passwd* owner = ::getpwuid(status.st_uid);
+  const group* ownerGroup = ::getgrgid(status.st_gid);
+  return QStringLiteral("у пользователя %1 нет прав на чтение и запись (владелец %2:%3, права %4)")
+      .arg(name(self != nullptr ? self->pw_name : nullptr, ::geteuid()),
+           name(owner != nullptr ? owner->pw_name : nullptr, status.st_uid),
+           name(ownerGroup != nullptr ? ownerGroup->gr_name : nullptr, status.st_gid))
+      .arg(status.st_mode & 07777, 4, 8, QLatin1Char('0'));
+}
+
 const QString kConnectWhileActive = QStringLiteral("Не могу переключиться при активном соединении!");
 const QString kWrongSpeed = QStringLiteral("Попытка соединения с неправильной скоростью!");
 const QString kOpenFailed =
@@ -83,6 +110,11 @@ TICPLink::TICPLink(QString portName, int32_t speed) : m_portName(Unshared(portNa
 
 TICPLink::~TICPLink() {
   SetActive(false);
+}
+
+QString TICPLink::GetOpenError() const {
+  std::lock_guard lock(m_textMutex);
+  return Unshared(m_openError);
 }
 
 QString TICPLink::GetPortName() const {
@@ -228,8 +260,17 @@ bool TICPLink::ConnectToPort(int32_t speed) {
   auto port = std::make_unique<QSerialPort>();
   port->setPortName(DevicePath(GetPortName()));
   if (!port->open(QIODevice::ReadWrite)) {
+    {
+      const QString reason = AccessProblem(DevicePath(GetPortName()));
+      std::lock_guard lock(m_textMutex);
+      m_openError = reason;
+    }
     ErrMessage(kOpenFailed);
     return false;
+  }
+  {
+    std::lock_guard lock(m_textMutex);
+    m_openError.clear();
   }
   const Timeouts timeouts = ReadTimeouts(GetIniName());
 

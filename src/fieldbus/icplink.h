@@ -103,6 +103,10 @@ class TICPLink {
   // that is merely silent never sets it. Cleared by a successful
   // ConnectToPort. Any thread.
   bool GetPortLost() const { return m_portLost.load(); }
+  // Why the last ConnectToPort could not open the port when the device is
+  // there but this process may not read and write it (its owner and mode);
+  // empty for any other outcome. Any thread.
+  QString GetOpenError() const;
 
   // While the flag is set, a reception in progress gives up at its next byte
   // attempt (a worker's stop request, so a stop does not wait for a dead
@@ -132,7 +136,7 @@ class TICPLink {
   bool TryTakeLinkLock();
   void ReleaseLinkLock();
 
-  // Guards the five texts below and m_timeouts (written by the worker only,
+  // Guards the six texts below and m_timeouts (written by the worker only,
   // so the worker reads m_timeouts without it).
   mutable std::mutex m_textMutex;
   QString m_portName;
@@ -140,6 +144,7 @@ class TICPLink {
   QString m_resultStr;
   QString m_status;
   QString m_iniName = QStringLiteral("comport.ini");
+  QString m_openError;
 
   std::atomic<int32_t> m_sendCounter{0};
   std::atomic<int32_t> m_errorCounter{0};
