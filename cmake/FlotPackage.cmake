@@ -6,6 +6,17 @@ include(GNUInstallDirs)
 include(${CMAKE_CURRENT_LIST_DIR}/FlotCommit.cmake)
 
 flot_source_commit("${PROJECT_SOURCE_DIR}" FLOT_COMMIT)
+# A new commit, checkout or staged change configures again, so that the
+# package's version stays the one the programs are built with.
+execute_process(COMMAND git -C "${PROJECT_SOURCE_DIR}" symbolic-ref -q HEAD
+  OUTPUT_VARIABLE flot_branch OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+foreach(flot_git_file HEAD index ${flot_branch})
+  execute_process(COMMAND git -C "${PROJECT_SOURCE_DIR}" rev-parse --path-format=absolute --git-path ${flot_git_file}
+    OUTPUT_VARIABLE flot_git_path OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  if(flot_git_path AND EXISTS "${flot_git_path}")
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${flot_git_path}")
+  endif()
+endforeach()
 # "0.1+git0f18dd442f01", with ".dirty" for a tree with changes: the same
 # version and commit as --version and the About window show.
 string(REPLACE "-" "." flot_commit_in_version "${FLOT_COMMIT}")
