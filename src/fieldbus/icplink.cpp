@@ -45,16 +45,17 @@ QString AccessProblem(const QString& device) {
   if (::access(path.constData(), R_OK | W_OK) == 0 || errno != EACCES) return {};
   struct stat status {};
   if (::stat(path.constData(), &status) != 0) return {};
-  const auto name = [](const char* text, unsigned id) {
-    return text != nullptr ? QString::fromLocal8Bit(text) : QString::number(id);
+  // Each name is copied at once: the next lookup reuses the library's buffer.
+  const auto userName = [](uid_t id) {
+    const passwd* entry = ::getpwuid(id);
+    return entry != nullptr ? QString::fromLocal8Bit(entry->pw_name) : QString::number(id);
   };
-  const passwd* self = ::getpwuid(::geteuid());
-  const passwd* owner = ::getpwuid(status.st_uid);
-  const group* ownerGroup = ::getgrgid(status.st_gid);
+  const gid_t groupId = status.st_gid;
+  const group* ownerGroup = ::getgrgid(groupId);
+  const QString groupName =
+      ownerGroup != nullptr ? QString::fromLocal8Bit(ownerGroup->gr_name) : QString::number(groupId);
   return QStringLiteral("у пользователя %1 нет прав на чтение и запись (владелец %2:%3, права %4)")
-      .arg(name(self != nullptr ? self->pw_name : nullptr, ::geteuid()),
-           name(owner != nullptr ? owner->pw_name : nullptr, status.st_uid),
-           name(ownerGroup != nullptr ? ownerGroup->gr_name : nullptr, status.st_gid))
+      .arg(userName(::geteuid()), userName(status.st_uid), groupName)
       .arg(status.st_mode & 07777, 4, 8, QLatin1Char('0'));
 }
 
