@@ -31,7 +31,8 @@ ServiceNotifier::ServiceNotifier() {
   address.sun_family = AF_UNIX;
   std::memcpy(address.sun_path, path.constData(), static_cast<size_t>(path.size()));
   if (address.sun_path[0] == '@') address.sun_path[0] = '\0';
-  const auto length = static_cast<qsizetype>(offsetof(sockaddr_un, sun_path) + static_cast<size_t>(path.size()));
+  const auto length =
+      static_cast<qsizetype>(offsetof(sockaddr_un, sun_path) + static_cast<size_t>(path.size()));
   m_address = QByteArray(reinterpret_cast<const char*>(&address), length);
   m_socket = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
 }
@@ -44,8 +45,8 @@ bool ServiceNotifier::Notify(const QByteArray& state) {
   if (m_socket < 0) return false;
   ssize_t sent = 0;
   do {
-    sent = ::sendto(m_socket, state.constData(), static_cast<size_t>(state.size()), MSG_NOSIGNAL | MSG_DONTWAIT,
-                    reinterpret_cast<const sockaddr*>(m_address.constData()),
+    sent = ::sendto(m_socket, state.constData(), static_cast<size_t>(state.size()),
+                    MSG_NOSIGNAL | MSG_DONTWAIT, reinterpret_cast<const sockaddr*>(m_address.constData()),
                     static_cast<socklen_t>(m_address.size()));
   } while (sent < 0 && errno == EINTR);
   return sent == state.size();

@@ -88,8 +88,8 @@ void TPortKeeper::Failed(bool quiet) {
   const Clock::time_point now = m_timing.Now();
   if (!m_failureLogged) {
     Log(m_failedText(m_link.GetPortName()));
-    // The reason, for whoever must mend it: a missing device, or a device
-    // the console's user may not open.
+    // A device that is there but not the console's user's to open: who
+    // must mend it needs the owner and the mode.
     if (const QString reason = m_link.GetOpenError(); !reason.isEmpty())
       Log(QStringLiteral("%1: порт %2 не открывается: %3").arg(m_threadName, m_link.GetPortName(), reason));
     m_failureLogged = true;

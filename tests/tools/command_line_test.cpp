@@ -56,15 +56,16 @@ TEST(CommandLine, EveryProgramAnswersHelpVersionAndAnUnknownOption) {
 
     const Outcome version = RunProgram(program.binary, {"--version"});
     EXPECT_EQ(version.exitCode, 0);
-    EXPECT_EQ(version.out.toStdString(), std::string(program.name) + ' ' + BuildVersionText() + " (commit " +
-                                             BuildCommitText() + ")\n");
+    EXPECT_EQ(version.out.toStdString(),
+              std::string(program.name) + ' ' + BuildVersionText() + " (commit " + BuildCommitText() + ")\n");
     EXPECT_TRUE(version.err.isEmpty()) << version.err.constData();
 
     const Outcome unknown = RunProgram(program.binary, {"--no-such-option"});
     EXPECT_EQ(unknown.exitCode, 2);
     EXPECT_TRUE(unknown.out.isEmpty()) << unknown.out.constData();
     EXPECT_TRUE(unknown.err.contains("--no-such-option")) << unknown.err.constData();
-    EXPECT_TRUE(unknown.err.toLower().contains("usage: " + QByteArray(program.name))) << unknown.err.constData();
+    EXPECT_TRUE(unknown.err.toLower().contains("usage: " + QByteArray(program.name)))
+        << unknown.err.constData();
   }
 }
 
