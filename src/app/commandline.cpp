@@ -38,7 +38,8 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
 
 QString DefaultHomeDir(const QString& executableDir, const QString& dataDir) {
   const QString folder = QDir::cleanPath(executableDir);
-  if (folder == u"/usr" || folder.startsWith(u"/usr/")) return QDir(dataDir).filePath(QStringLiteral("flotation-console"));
+  if (folder == u"/usr" || folder.startsWith(u"/usr/"))
+    return QDir(dataDir).filePath(QStringLiteral("flotation-console"));
   return folder;
 }
 

@@ -54,9 +54,11 @@ int RunHeadless(const QString& appDir, bool emulate) {
   // The watchdog is fed from the tick, so a loop that stops ticking is restarted.
   if (service.WatchdogUsec() > 0) {
     if (service.WatchdogUsec() <= 2000ull * TConsoleController::kTickIntervalMs) {
-      std::fprintf(stderr, "flotation-console: warning: the watchdog period of %llu ms is shorter than two "
-                   "ticks (%d ms); it will trip\n",
-                   static_cast<unsigned long long>(service.WatchdogUsec() / 1000), 2 * TConsoleController::kTickIntervalMs);
+      std::fprintf(stderr,
+                   "flotation-console: warning: the watchdog period of %llu ms is shorter than two ticks "
+                   "(%d ms); it will trip\n",
+                   static_cast<unsigned long long>(service.WatchdogUsec() / 1000),
+                   2 * TConsoleController::kTickIntervalMs);
     }
     // From the tick after the start-up on, so that READY=1 comes first.
     QObject::connect(&controller, &TConsoleController::Ticked, [&service, &controller] {

@@ -139,9 +139,10 @@ bool ApplyOption(const QStringList& arguments, qsizetype& at, StationOptions& op
 // The keys of the configuration file: the options that take a value, and
 // "verbose", without their dashes.
 bool IsConfigKey(const QString& key) {
-  static const QStringList keys{QStringLiteral("tcp"),     QStringLiteral("serial"),  QStringLiteral("baud"),     QStringLiteral("prefix"),
-                                QStringLiteral("db-host"), QStringLiteral("db-port"), QStringLiteral("db-user"),  QStringLiteral("database"),
-                                QStringLiteral("db-password-file"),       QStringLiteral("interval"), QStringLiteral("verbose")};
+  static const QStringList keys =
+      QStringLiteral("tcp serial baud prefix db-host db-port db-user database db-password-file "
+                     "interval verbose")
+          .split(u' ');
   return keys.contains(key);
 }
 
@@ -151,7 +152,8 @@ bool IsConfigKey(const QString& key) {
 void ApplyConfigFile(const QString& path, StationOptions& options, ParseState& state, QStringList& warnings) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-    warnings << QStringLiteral("cannot read the configuration %1 (%2); using the defaults").arg(path, file.errorString());
+    warnings << QStringLiteral("cannot read the configuration %1 (%2); using the defaults")
+                    .arg(path, file.errorString());
     return;
   }
   int lineNumber = 0;
